@@ -1,0 +1,134 @@
+# Shared by the project's commands: packages, the private Wine prefix, the test authority, Xvfb.
+# Source it; every function is idempotent, so a second run reuses what the first made.
+
+TARNVIK_ROOT=${TARNVIK_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+TARNVIK_STATE=${TARNVIK_STATE:-$TARNVIK_ROOT/build/.state}
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+TARNVIK_PACKAGES=(mingw-w64 wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
+                  openssl nginx-light cmake ninja-build googletest python3-pil)
+
+log() { printf '== %s\n' "$*" >&2; }
+die() { printf 'error: %s\n' "$*" >&2; exit 1; }
+
+# Installs the Debian packages that are missing: 'apt-get update' once, then one install.
+tarnvik_install_packages() {
+    local missing=() pkg
+    for pkg in "${TARNVIK_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    log "installing ${missing[*]}"
+    local sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# The environment every Wine call of the project runs in: private prefix and HOME, code page 936
+# through a real zh_CN.UTF-8 locale, no proxies (Wine's WinINet would honour them).
+tarnvik_wine_env() {
+    export WINEPREFIX=$TARNVIK_STATE/prefix
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export HOME=$TARNVIK_STATE/home
+    export LOCPATH=$TARNVIK_STATE/locale
+    { export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null  # bash itself cannot load it: harmless
+    unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY no_proxy NO_PROXY all_proxy ALL_PROXY
+}
+
+tarnvik_make_locale() {
+    [ -d "$TARNVIK_STATE/locale/zh_CN.UTF-8" ] && return 0
+    mkdir -p "$TARNVIK_STATE/locale"
+    localedef -i zh_CN -f UTF-8 "$TARNVIK_STATE/locale/zh_CN.UTF-8" 2>/dev/null \
+        || [ -d "$TARNVIK_STATE/locale/zh_CN.UTF-8" ] || die "localedef zh_CN.UTF-8 failed"
+}
+
+# A certificate authority and a server certificate for DNS:localhost; a second, untrusted
+# authority signs the certificate of the "untrusted" server.
+tarnvik_make_tls() {
+    local dir=$TARNVIK_STATE/tls
+    [ -f "$dir/untrusted-server.crt" ] && return 0
+    mkdir -p "$dir"
+    local name
+    for name in ca untrusted-ca; do
+        openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -keyout "$dir/$name.key" -out "$dir/$name.crt" \
+            -subj "/CN=Tarnvik Test ${name}" -addext "basicConstraints=critical,CA:TRUE" \
+            -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+    done
+    local ext; ext=$(mktemp)
+    printf 'subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n' >"$ext"
+    for name in server untrusted-server; do
+        local ca=ca; [ "$name" = server ] || ca=untrusted-ca
+        openssl req -newkey rsa:2048 -nodes -keyout "$dir/$name.key" -out "$dir/$name.csr" -subj "/CN=localhost" 2>/dev/null
+        openssl x509 -req -in "$dir/$name.csr" -CA "$dir/$ca.crt" -CAkey "$dir/$ca.key" -CAcreateserial \
+            -days 825 -out "$dir/$name.crt" -extfile "$ext" 2>/dev/null
+    done
+    rm -f "$ext"
+}
+
+# Adds the test authority to the prefix's own root store (HKCU), never to the host's.
+tarnvik_trust_ca() {
+    local der sha1 len blob
+    der=$(openssl x509 -in "$TARNVIK_STATE/tls/ca.crt" -outform der | od -An -v -tx1 | tr -d ' \n' | tr a-f A-F)
+    sha1=$(openssl x509 -in "$TARNVIK_STATE/tls/ca.crt" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+    len=$(( ${#der} / 2 ))
+    blob=$(printf '2000000001000000%02X%02X%02X%02X%s' $((len & 255)) $((len >> 8 & 255)) $((len >> 16 & 255)) $((len >> 24 & 255)) "$der")
+    "$WINE64" reg add "HKCU\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\$sha1" \
+        /v Blob /t REG_BINARY /d "$blob" /f >/dev/null 2>&1 || die "could not trust the test authority in the prefix"
+}
+
+# The private prefix: Chinese font replacements, unmanaged windows, the trusted test authority.
+tarnvik_make_prefix() {
+    tarnvik_make_locale
+    tarnvik_make_tls
+    mkdir -p "$TARNVIK_STATE/home/Desktop"
+    tarnvik_wine_env
+    [ -f "$WINEPREFIX/.tarnvik-ready" ] && return 0
+    log "creating the Wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    "$WINE64" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+    local face
+    for face in "微软雅黑" "Microsoft YaHei" "MS Shell Dlg" "MS Shell Dlg 2" "SimSun" "宋体"; do
+        "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+    done
+    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    tarnvik_trust_ca
+    "$WINESERVER" -w
+    touch "$WINEPREFIX/.tarnvik-ready"
+}
+
+# Starts Xvfb on the first free display unless DISPLAY already names a usable one.
+tarnvik_start_xvfb() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+    local n
+    for n in $(seq 91 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        TARNVIK_XVFB_PID=$!
+        export DISPLAY=":$n"
+        local i
+        for i in $(seq 1 100); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            kill -0 "$TARNVIK_XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+    done
+    die "could not start Xvfb"
+}
+
+# Keeps the prefix's services up for the whole run, so each program starts in milliseconds.
+tarnvik_start_wine() {
+    tarnvik_wine_env
+    "$WINESERVER" -p
+    "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+tarnvik_stop_all() {
+    tarnvik_wine_env
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    [ -n "${TARNVIK_XVFB_PID:-}" ] && kill "$TARNVIK_XVFB_PID" 2>/dev/null || true
+    return 0
+}

@@ -1,0 +1,27 @@
+// Where the tests' servers and folders are: ports of the TLS fixture and scratch folders.
+#include "TestEnvironment.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace testenv {
+
+int TlsPort() { return TARNVIK_TEST_TLS_PORT; }
+int BackendPort() { return TARNVIK_TEST_BACKEND_PORT; }
+int UntrustedPort() { return TARNVIK_TEST_UNTRUSTED_PORT; }
+
+std::wstring StaticFolder() { return TARNVIK_TEST_WWW_DIR; }
+
+std::string MakeScratchFolder(const char* tag)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    static unsigned counter = 0;
+    char path[MAX_PATH] = {};
+    sprintf_s(path, sizeof path, "%starnvik-%s-%lu-%u\\", temp, tag, GetCurrentProcessId(), ++counter);
+    CreateDirectoryA(path, nullptr);
+    return path;
+}
+
+}  // namespace testenv

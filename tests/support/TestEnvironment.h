@@ -1,0 +1,18 @@
+// Where the tests' servers and folders are: ports of the TLS fixture and scratch folders.
+#pragma once
+
+#include <string>
+
+namespace testenv {
+
+int TlsPort();        // nginx, https://localhost:PORT, certificate trusted in the test prefix
+int BackendPort();    // plain HTTP port on 127.0.0.1 where a test's scripted server must listen
+int UntrustedPort();  // nginx with a certificate from an authority the prefix does not trust
+
+// The folder that nginx serves as https://localhost:PORT/static/ (a Windows path).
+std::wstring StaticFolder();
+
+// A new, empty scratch folder under %TEMP% (narrow text in the ANSI code page, with a trailing backslash).
+std::string MakeScratchFolder(const char* tag);
+
+}  // namespace testenv

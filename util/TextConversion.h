@@ -1,0 +1,9 @@
+// Conversion between narrow text in the process's ANSI code page and wide UTF-16 text.
+#pragma once
+
+#include <string>
+
+// Both stop at the first NUL of their input and give empty text when the converter fails.
+// Characters the target cannot represent become the code page's default character.
+std::wstring AnsiToWide(const std::string& text);
+std::string WideToAnsi(const std::wstring& text);
