@@ -17,11 +17,13 @@ std::string MakeScratchFolder(const char* tag)
 {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
-    static unsigned counter = 0;
-    char path[MAX_PATH] = {};
-    sprintf_s(path, sizeof path, "%starnvik-%s-%lu-%u\\", temp, tag, GetCurrentProcessId(), ++counter);
-    CreateDirectoryA(path, nullptr);
-    return path;
+    // Wine reuses process ids between runs: take the first name that does not exist yet.
+    for (unsigned n = GetTickCount();; ++n) {
+        char path[MAX_PATH] = {};
+        sprintf_s(path, sizeof path, "%starnvik-%s-%u\\", temp, tag, n);
+        if (CreateDirectoryA(path, nullptr))
+            return path;
+    }
 }
 
 }  // namespace testenv
