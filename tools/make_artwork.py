@@ -640,7 +640,7 @@ def contact_sheet(items, path):
         scale = 0.5 if img.width > 400 else (4 if img.width <= 12 else 1)
         shown = img.resize((round(img.width * scale), round(img.height * scale)),
                            Image.NEAREST if scale > 1 else Image.LANCZOS)
-        if x + cell_w > 4 * cell_w:
+        if x + cell_w > 4 * cell_w + pad:
             x, y, row_h = pad, y + row_h + pad, 0
         placed.append((x, y, shown, "%d %s %dx%d" % (ident, name, img.width, img.height)))
         row_h = max(row_h, shown.height + 18)
