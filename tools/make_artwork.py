@@ -30,6 +30,7 @@ ACTION_POS = (255, 269)          # Download, Install and Redownload share this p
 ACTION_SIZE = (140, 39)
 SMALL_SIZE = (12, 12)
 BROWSE_POS = (488, 184)
+CALM_MARGIN = 8                  # no stars this close to the path box and the browse button
 BROWSE_SIZE = (43, 30)
 PATH_FRAME = (158, 184, 488, 213)  # inclusive outline of the path box drawn into the backgrounds
 TIP_POS = (172, 88)              # where the centred confirmation lands on the main window
@@ -228,7 +229,8 @@ def draw_stars(img, count, seed, colour):
         x, y = rng.uniform(8, WIN_W - 8), rng.uniform(8, 230)
         if y < BAND_H and (x < 200 or x > 560):
             continue  # keep the logo and the small buttons on a calm band
-        if 150 < x < 540 and 176 < y < 222:
+        if (PATH_FRAME[0] - CALM_MARGIN < x < BROWSE_POS[0] + BROWSE_SIZE[0] + CALM_MARGIN
+                and PATH_FRAME[1] - CALM_MARGIN < y < PATH_FRAME[3] + CALM_MARGIN):
             continue  # nor under the path box and the browse button
         stars.append((x, y, rng.uniform(0.35, 1.0), rng.uniform(0.2, 0.9)))
 
