@@ -48,6 +48,15 @@ void CAdvEdit::ApplyFontOfSize(int nPointSize)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void CAdvEdit::SetBackBrush(HBRUSH hBrush)
+{
+    if (!hBrush)
+        return;
+    if (m_hbrBack)
+        ::DeleteObject(m_hbrBack);
+    m_hbrBack = hBrush;
+}
+
 void CAdvEdit::SetPathText(const std::string& path)
 {
     if (path.empty())

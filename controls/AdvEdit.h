@@ -48,6 +48,8 @@ public:
 
     // Rebuilds the font from m_strFaceName and m_nPointSize and sizes the window to m_rcBox, 24 pixels high.
     void ApplyFont();
+    // Takes ownership of hBrush as m_hbrBack and releases the brush it replaces; a null brush changes nothing.
+    void SetBackBrush(HBRUSH hBrush);
     // Shows a narrow path (ANSI code page); an empty path changes nothing.
     void SetPathText(const std::string& path);
     // The window text as narrow text, the hint included while it shows.

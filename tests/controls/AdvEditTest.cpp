@@ -116,6 +116,18 @@ TEST(AdvEdit, PathTextIsNarrowAndIncludesTheHint)
     EXPECT_FALSE(box.edit.m_bShowingHint);
 }
 
+TEST(AdvEdit, ReplacedBackBrushIsReleasedAndNullKeepsTheOld)
+{
+    CAdvEdit edit;
+    HBRUSH first = edit.m_hbrBack;
+    HBRUSH second = CreateSolidBrush(RGB(73, 73, 91));
+    edit.SetBackBrush(nullptr);
+    EXPECT_EQ(edit.m_hbrBack, first);
+    edit.SetBackBrush(second);
+    EXPECT_EQ(edit.m_hbrBack, second);
+    EXPECT_EQ(GetObjectType(first), 0u);
+}
+
 TEST(AdvEdit, EraseDrawsTheFrameByHoverState)
 {
     CBox box;
@@ -129,8 +141,7 @@ TEST(AdvEdit, EraseDrawsTheFrameByHoverState)
     box.edit.m_clrBorder = kBorder;
     box.edit.m_clrBorderHover = kBorderHover;
     // The platform's own erase, which follows ours, may fill with this brush: a hollow one keeps the frame readable.
-    DeleteObject(box.edit.m_hbrBack);
-    box.edit.m_hbrBack = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    box.edit.SetBackBrush(static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
     for (BOOL hover : {FALSE, TRUE}) {
         box.edit.m_bHover = hover;
         HDC hDC = CreateCompatibleDC(nullptr);
