@@ -2,6 +2,7 @@
 #include "WinApp.h"
 
 #include "AfxApi.h"
+#include "ResourceModule.h"
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -85,7 +86,7 @@ HINSTANCE AfxGetInstanceHandle()
 
 HINSTANCE AfxGetResourceHandle()
 {
-    return AfxGetInstanceHandle();
+    return GetResourceModule();
 }
 
 int AfxWinMain(HINSTANCE instance)

@@ -1,6 +1,8 @@
 // CWinApp: the one application object, its start-up services and the program's entry.
 #pragma once
 
+#include "Object.h"
+
 #include <windows.h>
 
 #include <string>
@@ -13,13 +15,11 @@ constexpr DWORD AFX_RESTART_MANAGER_SUPPORT_RESTART = 0x01;
 // The framework's help command.
 constexpr UINT ID_HELP = 0xE146;
 
-class CWinApp {
+class CWinApp : public CObject {
 public:
     // An empty name takes the executable's file name without its extension.
     explicit CWinApp(const wchar_t* appName = nullptr);
-    virtual ~CWinApp();
-    CWinApp(const CWinApp&) = delete;
-    CWinApp& operator=(const CWinApp&) = delete;
+    ~CWinApp() override;
 
     // The framework's own initialisation: registers the process for restart when asked to.
     // TRUE runs the application's message loop, FALSE ends the application.
