@@ -5,6 +5,7 @@
 #include "AfxApi.h"
 #include "Bitmap.h"
 #include "DownloadFolder.h"
+#include "DownloadJobControl.h"
 #include "PaintDC.h"
 #include "PathHelpers.h"
 #include "ResourceModule.h"
@@ -28,8 +29,6 @@ constexpr char kMessageCaption[] = "提示";
 constexpr char kBadFolderText[] = "请选择正确的下载路径";
 constexpr char kNoInstallerText[] = "安装文件不存在，请重新下载安装";
 
-constexpr int kQuitWaitSteps = 30;
-constexpr DWORD kQuitWaitStepMs = 100;
 constexpr INT_PTR kShellExecuteSucceededAbove = 32;
 
 // Distances of the layout, in pixels from the window's edges.
@@ -486,7 +485,7 @@ void CTarnvikHSDownloaderDlg::OnDownload()
         return;
     }
     // A job already started and not yet ended keeps the record: the start is then refused and nothing changes.
-    StartDownloadJob(m_job, path, m_hWnd, &m_progress, &m_lblPercent, &m_lblSize, &m_lblSpeed);
+    StartDownloadJob(m_job, path, m_hWnd, {m_progress, m_lblPercent, m_lblSize, m_lblSpeed});
 }
 
 void CTarnvikHSDownloaderDlg::OnRedownload()
@@ -511,12 +510,7 @@ void CTarnvikHSDownloaderDlg::OnExit()
 
 void CTarnvikHSDownloaderDlg::StopAndClose()
 {
-    if (m_job->m_bRunning) {
-        m_job->m_bStop = true;
-        ShowWindow(SW_HIDE);
-        for (int step = 0; step < kQuitWaitSteps && m_job->m_bRunning; ++step)
-            Sleep(kQuitWaitStepMs);
-    }
+    StopDownloadJob(*m_job, m_hWnd);
     CDialogEx::OnCancel();
 }
 
