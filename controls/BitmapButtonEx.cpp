@@ -1,0 +1,56 @@
+// CBitmapButtonEx: image choice and hover tracking.
+#include "BitmapButtonEx.h"
+
+const CRuntimeClass CBitmapButtonEx::classCBitmapButtonEx = {"CBitmapButtonEx", &CBitmapButton::classCBitmapButton};
+
+void CBitmapButtonEx::PreSubclassWindow()
+{
+    CBitmapButton::PreSubclassWindow();
+    ModifyStyle(0, BS_OWNERDRAW);
+}
+
+void CBitmapButtonEx::DrawItem(DRAWITEMSTRUCT* pItem)
+{
+    HBITMAP hImage = m_bitmap;
+    if ((pItem->itemState & ODS_SELECTED) && m_bitmapSel)
+        hImage = m_bitmapSel;
+    else if ((pItem->itemState & ODS_DISABLED) && m_bitmapDisabled)
+        hImage = m_bitmapDisabled;
+    else if (m_bHover && m_bitmapFocus)
+        hImage = m_bitmapFocus;
+    DrawImage(pItem, hImage);
+}
+
+bool CBitmapButtonEx::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        OnMouseMove();
+        break;  // the button's own handling follows: pressing, capture and clicking stay the platform's
+    case WM_MOUSELEAVE:
+        OnMouseLeave();
+        break;
+    }
+    return CBitmapButton::OnMessage(msg, wParam, lParam, result);
+}
+
+void CBitmapButtonEx::OnMouseMove()
+{
+    if (m_bHover)
+        return;
+    TRACKMOUSEEVENT track = {};
+    track.cbSize = sizeof track;  // the platform rejects any other size (16 is only the 32-bit one)
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = m_hWnd;
+    // Without a leave notification the hover image would stay for good: enter hover only when it is promised.
+    if (!TrackMouseEvent(&track))
+        return;
+    m_bHover = TRUE;
+    InvalidateRect(nullptr, FALSE);  // every paint covers the button with an opaque image: no erase
+}
+
+void CBitmapButtonEx::OnMouseLeave()
+{
+    m_bHover = FALSE;
+    InvalidateRect(nullptr, FALSE);
+}
