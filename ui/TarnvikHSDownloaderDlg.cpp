@@ -286,9 +286,11 @@ void CTarnvikHSDownloaderDlg::ApplyView(const ViewLook& look)
 {
     m_nViewState = look.state;
     if (look.path != nullptr) {
-        CBrush back;
-        if (back.CreateSolidBrush(look.path->back))
-            m_editPath.SetBackBrush(back.Detach());
+        // The box owns its brush: the one replaced is released here.
+        if (const HBRUSH back = CreateSolidBrush(look.path->back)) {
+            DeleteObject(m_editPath.m_hbrBack);
+            m_editPath.m_hbrBack = back;
+        }
         m_editPath.m_clrBack = look.path->back;
         m_editPath.m_clrFrameFill = look.path->back;
         m_editPath.m_clrBorder = look.path->border;
