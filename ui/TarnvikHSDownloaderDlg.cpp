@@ -81,13 +81,14 @@ void ShowMessage(const char* text)
 int Width(const RECT& rc) { return rc.right - rc.left; }
 int Height(const RECT& rc) { return rc.bottom - rc.top; }
 
-// Dialogs of this thread that run a loop of their own without an owner: message boxes and the folder chooser.
-BOOL CALLBACK CancelUnownedDialog(HWND hWnd, LPARAM except)
+// Dialogs of this thread without an owner and without an object of ours: the message boxes and the folder
+// chooser, which run loops of their own.
+BOOL CALLBACK CancelUnownedDialog(HWND hWnd, LPARAM)
 {
     wchar_t className[16] = {};
     GetClassNameW(hWnd, className, 16);
-    if (hWnd != reinterpret_cast<HWND>(except) && lstrcmpW(className, L"#32770") == 0 &&
-        GetWindow(hWnd, GW_OWNER) == nullptr && IsWindowVisible(hWnd))
+    if (lstrcmpW(className, L"#32770") == 0 && GetWindow(hWnd, GW_OWNER) == nullptr && IsWindowVisible(hWnd) &&
+        CWnd::FromHandlePermanent(hWnd) == nullptr)
         PostMessageW(hWnd, WM_COMMAND, IDCANCEL, 0);
     return TRUE;
 }
@@ -547,5 +548,5 @@ void CTarnvikHSDownloaderDlg::OnMinimize()
 
 void CTarnvikHSDownloaderDlg::EndNestedLoops()
 {
-    EnumThreadWindows(GetCurrentThreadId(), CancelUnownedDialog, reinterpret_cast<LPARAM>(m_hWnd));
+    EnumThreadWindows(GetCurrentThreadId(), CancelUnownedDialog, 0);
 }

@@ -648,17 +648,6 @@ TEST_F(MainDialog, InstallFailureShowsTheInstallFailedView)
     EXPECT_TRUE(Shown(m_hWnd, IDC_REDOWNLOAD));
 }
 
-TEST_F(MainDialog, ClosingWhileAMessageBoxIsOpenEndsTheDialogAndTheBox)
-{
-    m_dlg->m_editPath.SetWindowTextW(L"请选择下载路径");
-    CMessageBoxAnswer answer;
-    AnswerMessageBoxSoon(answer, [this](HWND) { PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED), 0); });
-    Command(IDC_DOWNLOAD);  // returns once the box has gone
-    EXPECT_TRUE(answer.seen);
-    EXPECT_TRUE(m_dlg->IsEnded());
-    EXPECT_EQ(FindWindowW(L"#32770", L"提示"), nullptr);
-}
-
 namespace {
 
 // Cancels the folder chooser (an unowned dialog of this thread other than the main one) once it shows.
@@ -679,6 +668,25 @@ void CancelChooserSoon(HWND mainDialog, int tries = 100)
         50);
 }
 
+// Once an unowned box of this thread other than the main dialog shows, presses the main dialog's close button.
+void ClickWhenUnownedBoxShows(HWND mainDialog, HWND* nested, int tries = 100)
+{
+    RunSoon(
+        [mainDialog, nested, tries] {
+            for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+                if (w != mainDialog && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
+                    IsWindowVisible(w) && GetWindow(w, GW_OWNER) == nullptr) {
+                    *nested = w;
+                    PostMessageW(mainDialog, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED), 0);
+                    return;
+                }
+            }
+            if (tries > 0)
+                ClickWhenUnownedBoxShows(mainDialog, nested, tries - 1);
+        },
+        50);
+}
+
 }  // namespace
 
 TEST_F(MainDialog, BrowseCancelledKeepsTheText)
@@ -688,4 +696,27 @@ TEST_F(MainDialog, BrowseCancelledKeepsTheText)
     Command(IDC_BROWSE);
     EXPECT_EQ(m_dlg->m_editPath.GetPathText(), "C:\\keep");
     EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
+}
+
+// The message boxes and the chooser have no owner, so the main window stays usable while they are open:
+// closing it then ends the dialog and takes the nested box down with it.
+TEST_F(MainDialog, ClosingWhileAMessageBoxIsOpenEndsTheDialogAndTheBox)
+{
+    m_dlg->m_editPath.SetWindowTextW(L"请选择下载路径");
+    HWND nested = nullptr;
+    ClickWhenUnownedBoxShows(m_hWnd, &nested);
+    Command(IDC_DOWNLOAD);  // returns once the box is gone
+    EXPECT_NE(nested, nullptr);
+    EXPECT_FALSE(IsWindow(nested));
+    EXPECT_TRUE(m_dlg->IsEnded());
+}
+
+TEST_F(MainDialog, ClosingWhileTheFolderChooserIsOpenEndsTheDialogAndTheChooser)
+{
+    HWND nested = nullptr;
+    ClickWhenUnownedBoxShows(m_hWnd, &nested);
+    Command(IDC_BROWSE);  // returns once the chooser is gone
+    EXPECT_NE(nested, nullptr);
+    EXPECT_FALSE(IsWindow(nested));
+    EXPECT_TRUE(m_dlg->IsEnded());
 }
