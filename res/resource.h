@@ -25,7 +25,8 @@
 #define IDC_EXIT                    1005
 #define IDC_INSTALL                 1006
 #define IDC_GIVEUP                  1007
-#define IDC_SIZE                    1008
+// The size text: winuser.h already defines IDC_SIZE (a system cursor), so this one has a longer name.
+#define IDC_FILE_SIZE               1008
 #define IDC_PATH                    1009
 #define IDC_BROWSE                  1010
 #define IDC_REDOWNLOAD              1011
@@ -36,8 +37,10 @@
 #define IDC_TIP_CANCEL              1006
 #define IDC_TIP_CLOSE               1007
 
-// Static controls without an identifier.
+// Static controls without an identifier (same definition as the system's resource headers).
+#ifndef IDC_STATIC
 #define IDC_STATIC                  (-1)
+#endif
 
 // Bitmaps. Button images come in threes: normal, pressed, hover (the Download button numbers its hover
 // image before its pressed one).

@@ -25,10 +25,12 @@ SS = 4  # supersampling factor for anti-aliased shapes and text
 # Window and control geometry the artwork has to respect (main window client pixels).
 WIN_W, WIN_H = 650, 360
 BAND_H = 52                      # flat top band that carries the logo and the small buttons
+BAND_FADE = 36                   # rows below the band over which it melts into the sky
 ACTION_POS = (255, 269)          # Download, Install and Redownload share this place
 ACTION_SIZE = (140, 39)
 SMALL_SIZE = (12, 12)
 BROWSE_POS = (488, 184)
+CALM_MARGIN = 8                  # no stars this close to the path box and the browse button
 BROWSE_SIZE = (43, 30)
 PATH_FRAME = (158, 184, 488, 213)  # inclusive outline of the path box drawn into the backgrounds
 TIP_POS = (172, 88)              # where the centred confirmation lands on the main window
@@ -47,10 +49,16 @@ PATH_READY = ((57, 55, 125), (168, 165, 216))   # fill, border
 PATH_FAILED = ((73, 73, 91), (190, 190, 190))
 BROWSE_READY = ((57, 55, 125), (168, 165, 216))
 BROWSE_DUSK = ((69, 68, 87), (177, 176, 189))
-TIP_BOX_FILL = (30, 58, 136)
 TIP_BOX_FRAME = (8, 176, 187)
+TIP_BOX_TOP, TIP_BOX_BOTTOM = (34, 66, 152), (26, 50, 124)
+TIP_HEADER, TIP_HEADER_LINE = (26, 48, 116), (44, 84, 168)
+TIP_HEADER_BOTTOM = 62           # last row of the box's title strip, which holds the X at (243, 46)
+TIP_CLOSE_POS = (243, 46)        # where the confirmation's buttons sit, in its own pixels
+TIP_OK_POS = (58, 115)
+TIP_CANCEL_POS = (156, 115)
 
 WHITE = (255, 255, 255)
+RADIAL_EDGE_VALUE = 181  # Image.radial_gradient reaches 255 in the corners, 181 at the middle of each edge
 
 
 # ---------------------------------------------------------------- drawing helpers
@@ -99,11 +107,13 @@ def scale_mask(mask, factor):
     return mask.point(lambda v: min(255, round(v * factor)))
 
 
-def radial_glow(img, centre, radius, colour, strength):
-    r = int(radius)
-    ramp = Image.radial_gradient("L").resize((2 * r, 2 * r), Image.BICUBIC)
-    mask = ramp.point(lambda v: round(strength * 255 * max(0.0, 1 - v / 255) ** 2))
-    fill_mask(img, mask, colour, (int(centre[0]) - r, int(centre[1]) - r))
+def radial_glow(img, centre, radius, colour, strength, squash=1.0):
+    """A soft round (or, with squash < 1, flattened) light of the colour, strongest at the centre."""
+    rx, ry = int(radius), max(1, int(radius * squash))
+    ramp = Image.radial_gradient("L").resize((2 * rx, 2 * ry), Image.BICUBIC)
+    edge = RADIAL_EDGE_VALUE
+    mask = ramp.point(lambda v: round(strength * 255 * max(0.0, 1 - v / edge) ** 2))
+    fill_mask(img, mask, colour, (int(centre[0]) - rx, int(centre[1]) - ry))
 
 
 def text_mask(size, xy, text, px, anchor="mm", weight=0.0):
@@ -177,26 +187,34 @@ def draw_logo(img):
 
 # ---------------------------------------------------------------- scenes
 
+# Glows: (centre, radius, colour, strength, squash). Hills, back to front: (top colour, foot colour, base line,
+# amplitude, phase).
 NIGHT = {
     "band": BAND_NIGHT,
-    "sky": [(BAND_H, BAND_NIGHT), (170, (40, 42, 120)), (260, (46, 78, 162))],
-    "glows": [((520, 150), 200, (120, 70, 170), 0.35), ((110, 250), 220, (40, 110, 200), 0.35)],
-    "hills": [((70, 120, 205), 246, 16, 0.0), ((42, 78, 168), 272, 12, 1.7), ((22, 38, 104), 302, 6, 3.1)],
-    "stars": 70,
+    "sky": [(BAND_H, BAND_NIGHT), (150, (44, 40, 118)), (215, (36, 52, 138)), (275, (58, 96, 182))],
+    "glows": [((540, 120), 210, (128, 74, 176), 0.32, 1.0), ((90, 210), 200, (44, 96, 196), 0.3, 1.0),
+              ((325, 268), 330, (96, 150, 232), 0.45, 0.28)],
+    "hills": [((66, 108, 204), (44, 74, 164), 250, 22, 0.4), ((40, 70, 162), (30, 50, 130), 276, 16, 2.1),
+              ((24, 38, 100), (16, 24, 70), 304, 7, 3.6)],
+    "stars": 80,
+    "star_colour": (236, 240, 255),
 }
 
 DUSK = {
     "band": BAND_DUSK,
-    "sky": [(BAND_H, BAND_DUSK), (170, (72, 68, 86)), (260, (104, 96, 112))],
-    "glows": [((470, 270), 230, (150, 120, 120), 0.25), ((120, 120), 180, (90, 88, 110), 0.3)],
-    "hills": [((88, 86, 104), 246, 16, 0.0), ((66, 64, 80), 272, 12, 1.7), ((44, 42, 54), 302, 6, 3.1)],
-    "stars": 18,
+    "sky": [(BAND_H, BAND_DUSK), (160, (70, 66, 86)), (230, (96, 86, 104)), (275, (132, 112, 120))],
+    "glows": [((325, 272), 340, (196, 146, 126), 0.34, 0.26), ((120, 130), 180, (84, 84, 108), 0.3, 1.0)],
+    "hills": [((96, 90, 108), (76, 72, 90), 250, 22, 0.4), ((70, 66, 82), (56, 53, 68), 276, 16, 2.1),
+              ((46, 44, 56), (36, 34, 44), 304, 7, 3.6)],
+    "stars": 22,
+    "star_colour": (226, 224, 236),
 }
 
 
 def hill_mask(base, amplitude, phase):
     def ridge(x):
-        return (base - amplitude * (0.6 * math.sin(x / 97 + phase) + 0.4 * math.sin(x / 41 + 2 * phase)))
+        return base - amplitude * (0.55 * math.sin(x / 131 + phase) + 0.3 * math.sin(x / 67 + 2.3 * phase)
+                                   + 0.15 * math.sin(x / 31 + 3.1 * phase))
 
     def paint(d, s):
         pts = [(x * s, ridge(x) * s) for x in range(0, WIN_W + 1, 2)]
@@ -204,20 +222,23 @@ def hill_mask(base, amplitude, phase):
     return supersampled_mask((WIN_W, WIN_H), paint)
 
 
-def draw_stars(img, count, seed):
+def draw_stars(img, count, seed, colour):
     rng = random.Random(seed)
     stars = []
     while len(stars) < count:
         x, y = rng.uniform(8, WIN_W - 8), rng.uniform(8, 230)
         if y < BAND_H and (x < 200 or x > 560):
             continue  # keep the logo and the small buttons on a calm band
+        if (PATH_FRAME[0] - CALM_MARGIN < x < BROWSE_POS[0] + BROWSE_SIZE[0] + CALM_MARGIN
+                and PATH_FRAME[1] - CALM_MARGIN < y < PATH_FRAME[3] + CALM_MARGIN):
+            continue  # nor under the path box and the browse button
         stars.append((x, y, rng.uniform(0.35, 1.0), rng.uniform(0.2, 0.9)))
 
     shapes = Image.new("L", (WIN_W * SS, WIN_H * SS), 0)
     d = ImageDraw.Draw(shapes)
     for x, y, r, bright in stars:
         d.ellipse([(x - r) * SS, (y - r) * SS, (x + r) * SS, (y + r) * SS], fill=round(255 * bright))
-    fill_mask(img, shapes.resize((WIN_W, WIN_H), Image.BOX), (235, 238, 255))
+    fill_mask(img, shapes.resize((WIN_W, WIN_H), Image.BOX), colour)
 
 
 def draw_shooting_star(img, head, tail):
@@ -249,16 +270,19 @@ def draw_sparkle(img, centre, size):
 
 def scene(palette, frame, seed, meteors=True):
     img = vertical_gradient((WIN_W, WIN_H), palette["sky"])
-    for centre, radius, colour, strength in palette["glows"]:
-        radial_glow(img, centre, radius, colour, strength)
-    draw_stars(img, palette["stars"], seed)
+    for centre, radius, colour, strength, squash in palette["glows"]:
+        radial_glow(img, centre, radius, colour, strength, squash)
+    # The band is flat down to BAND_H and melts into the sky below it, so it shows no edge.
+    band_fade = vertical_gradient((WIN_W, WIN_H), [(BAND_H - 1, (255,) * 3), (BAND_H + BAND_FADE, (0,) * 3)])
+    fill_mask(img, band_fade.convert("L"), palette["band"])
+    draw_stars(img, palette["stars"], seed, palette["star_colour"])
     if meteors:
-        draw_shooting_star(img, (468, 104), (574, 62))
-        draw_shooting_star(img, (132, 178), (196, 152))
-        draw_sparkle(img, (566, 176), 6)
-    for colour, base, amplitude, phase in palette["hills"]:
-        fill_mask(img, hill_mask(base, amplitude, phase), colour)
-    ImageDraw.Draw(img).rectangle([0, 0, WIN_W - 1, BAND_H - 1], fill=palette["band"])
+        draw_shooting_star(img, (494, 78), (590, 56))
+        draw_shooting_star(img, (54, 204), (116, 172))
+        draw_sparkle(img, (606, 138), 6)
+    for top, foot, base, amplitude, phase in palette["hills"]:
+        body = vertical_gradient((WIN_W, WIN_H), [(base - amplitude, top), (base + 70, foot)])
+        img.paste(body, (0, 0), hill_mask(base, amplitude, phase))
     draw_logo(img)
     outline_frame(img, frame)
     return img
@@ -277,7 +301,7 @@ def bg_ready():
     return img
 
 
-def draw_tick(img, centre, radius, ring, tick_colour, filled=True):
+def draw_tick(img, centre, radius, disc_colours, tick_colour):
     cx, cy = centre
 
     def disc(d, s):
@@ -288,9 +312,13 @@ def draw_tick(img, centre, radius, ring, tick_colour, filled=True):
         d.line([((cx - 0.45 * r) * s, (cy + 0.02 * r) * s), ((cx - 0.1 * r) * s, (cy + 0.36 * r) * s),
                 ((cx + 0.5 * r) * s, (cy - 0.32 * r) * s)], fill=255, width=round(max(1.4, 0.16 * r) * s),
                joint="curve")
-    if filled:
-        fill_mask(img, supersampled_mask(img.size, disc), ring)
+    top, bottom = disc_colours
+    body = vertical_gradient(img.size, [(cy - radius, top), (cy + radius, bottom)])
+    img.paste(body, (0, 0), supersampled_mask(img.size, disc))
     fill_mask(img, supersampled_mask(img.size, mark), tick_colour)
+
+
+TEAL = ((34, 208, 214), (10, 164, 184))
 
 
 def bg_downloading():
@@ -302,15 +330,36 @@ def bg_downloading():
     gap = 34
     x = (WIN_W - (4 * item_w + 3 * gap)) / 2
     for p in points:
-        draw_tick(img, (x + 10, 168), 10, (18, 190, 200), WHITE)
+        draw_tick(img, (x + 10, 168), 10, TEAL, WHITE)
         draw_text(img, (x + 28, 168), p, 16, (222, 228, 250), anchor="lm", weight=0.2)
         x += item_w + gap
     return img
 
 
+def draw_warning(img, centre, radius):
+    cx, cy = centre
+
+    def disc(d, s):
+        d.ellipse([(cx - radius) * s, (cy - radius) * s, (cx + radius) * s, (cy + radius) * s], fill=255)
+
+    def mark(d, s):
+        d.rounded_rectangle([(cx - 1.4) * s, (cy - radius * 0.55) * s, (cx + 1.4) * s, (cy + radius * 0.18) * s],
+                            radius=1.4 * s, fill=255)
+        d.ellipse([(cx - 1.7) * s, (cy + radius * 0.36) * s, (cx + 1.7) * s, (cy + radius * 0.36 + 3.4) * s],
+                  fill=255)
+    radial_glow(img, centre, radius * 2.2, (255, 150, 60), 0.35)
+    disc_mask = supersampled_mask(img.size, disc)
+    body = vertical_gradient(img.size, [(cy - radius, (255, 184, 76)), (cy + radius, (246, 128, 40))])
+    img.paste(body, (0, 0), disc_mask)
+    fill_mask(img, supersampled_mask(img.size, mark), WHITE)
+
+
 def bg_failed(headline, with_path_box):
     img = scene(DUSK, FRAME_OTHER, 3, meteors=False)
-    draw_text(img, (WIN_W // 2, 92), headline, 24, WHITE, weight=0.5)
+    icon_d, gap, px = 26, 10, 24
+    left = (WIN_W - (icon_d + gap + text_width(headline, px))) / 2
+    draw_warning(img, (left + icon_d / 2, 92), icon_d / 2)
+    draw_text(img, (left + icon_d + gap, 92), headline, px, WHITE, anchor="lm", weight=0.5)
     hints = ["关闭杀毒软件后重新下载", "关闭杀毒软件后依旧失败请前往联系客服"]
     left = (WIN_W - text_width(hints[1], 15)) / 2
     for i, hint in enumerate(hints):
@@ -324,8 +373,15 @@ def bg_failed(headline, with_path_box):
 
 def bg_completed():
     img = scene(NIGHT, FRAME_OTHER, 4)
-    radial_glow(img, (WIN_W // 2, 136), 70, (60, 200, 220), 0.35)
-    draw_tick(img, (WIN_W // 2, 136), 36, (20, 196, 170), WHITE)
+    centre = (WIN_W // 2, 136)
+    radial_glow(img, centre, 80, (60, 200, 220), 0.4)
+
+    def ring(d, s):
+        r = 44
+        d.ellipse([(centre[0] - r) * s, (centre[1] - r) * s, (centre[0] + r) * s, (centre[1] + r) * s],
+                  outline=255, width=round(1.5 * s))
+    fill_mask(img, scale_mask(supersampled_mask(img.size, ring), 0.55), (120, 230, 230))
+    draw_tick(img, centre, 36, ((40, 220, 190), (12, 170, 160)), WHITE)
     draw_text(img, (WIN_W // 2, 205), "下载完成", 28, WHITE, weight=0.6)
     return img
 
@@ -333,10 +389,21 @@ def bg_completed():
 def bg_tip(downloading):
     x, y = TIP_POS
     img = downloading.crop((x, y, x + TIP_SIZE[0], y + TIP_SIZE[1]))
-    d = ImageDraw.Draw(img)
-    d.rectangle(TIP_BOX, fill=TIP_BOX_FILL, outline=TIP_BOX_FRAME)
-    draw_text(img, (TIP_BOX[0] + 14, 52), "提示", 13, (170, 200, 240), anchor="lm")
-    draw_text(img, ((TIP_BOX[0] + TIP_BOX[2]) // 2, 88), "正在下载，确定停止吗？", 16, WHITE, weight=0.3)
+    left, top, right, bottom = TIP_BOX
+    img.paste(vertical_gradient(img.size, [(top, TIP_BOX_TOP), (bottom, TIP_BOX_BOTTOM)]).crop(
+        (left, top, right + 1, bottom + 1)), (left, top))
+    header = (left + 1, top + 1, right - 1, TIP_HEADER_BOTTOM)
+    ImageDraw.Draw(img).rectangle(header, fill=TIP_HEADER)
+    ImageDraw.Draw(img).line([(left + 1, TIP_HEADER_BOTTOM + 1), (right - 1, TIP_HEADER_BOTTOM + 1)],
+                             fill=TIP_HEADER_LINE)
+    ImageDraw.Draw(img).rectangle(TIP_BOX, outline=TIP_BOX_FRAME)
+    header_mid = (top + TIP_HEADER_BOTTOM) / 2
+    draw_text(img, (left + 14, header_mid), "提示", 13, (176, 206, 244), anchor="lm", weight=0.2)
+    question, px, icon_r, gap = "正在下载，确定停止吗？", 16, 9, 8
+    x = (left + right + 1 - (2 * icon_r + gap + text_width(question, px))) / 2
+    question_mid = (TIP_HEADER_BOTTOM + 115) / 2
+    draw_warning(img, (x + icon_r, question_mid), icon_r)
+    draw_text(img, (x + 2 * icon_r + gap, question_mid), question, px, WHITE, anchor="lm", weight=0.3)
     return img
 
 
@@ -352,10 +419,13 @@ def pill_button(backdrop, text, top, bottom, edge=None, text_px=18):
         shape = rounded_rect_mask((w, h), (1, 1, w - 2, h - 2), h // 2 - 1)
     body = vertical_gradient((w, h), [(0, top), (h - 1, bottom)])
     img.paste(body, (0, 0), shape)
-    draw_text(img, (w / 2, h / 2), text, text_px, WHITE, weight=0.5, shadow=((150, 60, 10), 1, 0.5))
+    gloss = rounded_rect_mask((w, h), (3, 2, w - 4, h // 2), h // 4)
+    fill_mask(img, scale_mask(gloss, GLOSS), WHITE)
+    draw_text(img, (w / 2, h / 2), text, text_px, WHITE, weight=0.3, shadow=((160, 64, 8), 1, 0.45))
     return img
 
 
+GLOSS = 0.16  # strength of the light on the upper half of a button
 ORANGE = {
     "normal": ((255, 164, 64), (243, 108, 28)),
     "hover": ((255, 186, 100), (252, 134, 56)),
@@ -373,6 +443,7 @@ def action_buttons(backdrop, text, pressed_edge):
 
 
 def small_glyph(back, glyph, colour):
+    """A minimise bar or an X over back, a colour or the 12 x 12 piece of picture the button covers."""
     w, h = SMALL_SIZE
 
     def paint(d, s):
@@ -382,7 +453,7 @@ def small_glyph(back, glyph, colour):
             width = round(1.5 * s)
             d.line([(2.2 * s, 2.2 * s), (9.8 * s, 9.8 * s)], fill=255, width=width)
             d.line([(9.8 * s, 2.2 * s), (2.2 * s, 9.8 * s)], fill=255, width=width)
-    img = Image.new("RGB", (w, h), back)
+    img = back.copy() if isinstance(back, Image.Image) else Image.new("RGB", (w, h), back)
     fill_mask(img, supersampled_mask((w, h), paint), colour)
     return img
 
@@ -422,9 +493,9 @@ TIP_BLUE = {
 }
 
 
-def tip_button(kind, state, text):
+def tip_button(backdrop, kind, state, text):
     w, h = TIP_BUTTON_SIZE
-    img = Image.new("RGB", (w, h), TIP_BOX_FILL)
+    img = backdrop.copy()
     top, bottom = TIP_BLUE[kind][state]
     img.paste(vertical_gradient((w, h), [(0, top), (h - 1, bottom)]), (0, 0),
               rounded_rect_mask((w, h), (0, 0, w - 1, h - 1), 4))
@@ -546,10 +617,18 @@ def all_bitmaps():
     items += [(152 + i, "minimize_dark_" + s, small_glyph(SMALL_BACK_DUSK, "minimize", dusk[s])) for i, s in enumerate(states)]
     items += [(155 + i, "close_dark_" + s, small_glyph(SMALL_BACK_DUSK, "close", dusk[s])) for i, s in enumerate(states)]
     items += [(158 + i, "browse_dark_" + s, browse_button(BROWSE_DUSK, s)) for i, s in enumerate(states)]
-    items.append((161, "bg_tip", bg_tip(downloading)))
-    items += [(162 + i, "tip_close_" + s, small_glyph(TIP_BOX_FILL, "close", tip_x[s])) for i, s in enumerate(states)]
-    items += [(165 + i, "tip_ok_" + s, tip_button("ok", s, "确定")) for i, s in enumerate(states)]
-    items += [(168 + i, "tip_cancel_" + s, tip_button("cancel", s, "取消")) for i, s in enumerate(states)]
+    tip = bg_tip(downloading)
+
+    def under_tip(pos, size):
+        return tip.crop((pos[0], pos[1], pos[0] + size[0], pos[1] + size[1]))
+    items.append((161, "bg_tip", tip))
+    items += [(162 + i, "tip_close_" + s, small_glyph(under_tip(TIP_CLOSE_POS, SMALL_SIZE), "close", tip_x[s]))
+              for i, s in enumerate(states)]
+    items += [(165 + i, "tip_ok_" + s, tip_button(under_tip(TIP_OK_POS, TIP_BUTTON_SIZE), "ok", s, "确定"))
+              for i, s in enumerate(states)]
+    items += [(168 + i, "tip_cancel_" + s,
+               tip_button(under_tip(TIP_CANCEL_POS, TIP_BUTTON_SIZE), "cancel", s, "取消"))
+              for i, s in enumerate(states)]
     items.append((171, "bg_install_failed", install_failed))
     return items
 
@@ -563,7 +642,7 @@ def contact_sheet(items, path):
         scale = 0.5 if img.width > 400 else (4 if img.width <= 12 else 1)
         shown = img.resize((round(img.width * scale), round(img.height * scale)),
                            Image.NEAREST if scale > 1 else Image.LANCZOS)
-        if x + cell_w > 4 * cell_w:
+        if x + cell_w > 4 * cell_w + pad:
             x, y, row_h = pad, y + row_h + pad, 0
         placed.append((x, y, shown, "%d %s %dx%d" % (ident, name, img.width, img.height)))
         row_h = max(row_h, shown.height + 18)

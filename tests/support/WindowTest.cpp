@@ -270,7 +270,22 @@ HBITMAP MakeSolidBitmap(int width, int height, COLORREF color)
 
 DWORD GdiObjectCount()
 {
-    return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS))
+        return reported;
+    // Wine does not count (it answers 0): measure the free handle slots instead, by taking them all and giving
+    // them back. Objects in use = the probe's ceiling less the free slots, so differences are exact.
+    constexpr size_t kProbeCeiling = 1 << 20;
+    std::vector<HBRUSH> taken;
+    taken.reserve(1 << 17);
+    while (taken.size() < kProbeCeiling) {
+        HBRUSH hBrush = CreateSolidBrush(RGB(1, 2, 3));
+        if (!hBrush)
+            break;
+        taken.push_back(hBrush);
+    }
+    for (HBRUSH hBrush : taken)
+        DeleteObject(hBrush);
+    return static_cast<DWORD>(kProbeCeiling - taken.size());
 }
 
 }  // namespace wintest
