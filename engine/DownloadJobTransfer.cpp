@@ -103,9 +103,11 @@ bool CDownloadJob::ReceiveBody(CHttpFile& response, const std::string& strTarget
 
     bool bResult = nRemaining == 0;
     m_strOutcome = bResult ? kOutcomeComplete : kOutcomeEndedEarly;
-    // The disk has the data only when every write was whole and the buffered rest was flushed by the close.
+    // The disk has the data only when every write was whole and the buffered rest could be flushed. The flush
+    // is checked on its own: Wine's runtime lets fclose report success when its final flush failed.
+    const bool bFlushFailed = fflush(pFile.get()) != 0;
     const bool bCloseFailed = fclose(pFile.release()) != 0;
-    if (end == ELoopEnd::WriteFailed || bCloseFailed) {
+    if (end == ELoopEnd::WriteFailed || bFlushFailed || bCloseFailed) {
         bResult = false;
         m_strOutcome = kOutcomeWriteFailed;
     }
