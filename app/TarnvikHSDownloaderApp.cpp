@@ -11,7 +11,6 @@
 #include <memory>
 #include <new>
 
-#undef IDC_SIZE  // the system's sizing cursor shares the name of the size text's identifier
 #include "resource.h"
 
 namespace {

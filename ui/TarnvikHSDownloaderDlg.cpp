@@ -13,7 +13,6 @@
 
 #include <shellapi.h>
 
-#undef IDC_SIZE  // the system's sizing cursor shares the name of the size text's identifier
 #include "resource.h"
 
 namespace {
@@ -60,7 +59,7 @@ constexpr PathColours kPathReady = {RGB(57, 55, 125), RGB(168, 165, 216), RGB(21
 constexpr PathColours kPathFailed = {RGB(73, 73, 91), RGB(190, 190, 190), RGB(210, 210, 210)};
 
 // The controls that views show or hide, and a bit for each.
-constexpr int kViewControls[] = {IDC_DOWNLOAD, IDC_STOP,    IDC_PROGRESS, IDC_PERCENT, IDC_SIZE,      IDC_SPEED,
+constexpr int kViewControls[] = {IDC_DOWNLOAD, IDC_STOP,    IDC_PROGRESS, IDC_PERCENT, IDC_FILE_SIZE,      IDC_SPEED,
                                  IDC_INSTALL,  IDC_GIVEUP, IDC_PATH,     IDC_BROWSE,  IDC_REDOWNLOAD};
 constexpr unsigned Bit(int id)
 {
@@ -129,7 +128,7 @@ void CTarnvikHSDownloaderDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_PATH, m_editPath);
     DDX_Control(pDX, IDC_BROWSE, m_btnBrowse);
     DDX_Control(pDX, IDC_REDOWNLOAD, m_btnRedownload);
-    DDX_Control(pDX, IDC_SIZE, m_lblSize);
+    DDX_Control(pDX, IDC_FILE_SIZE, m_lblSize);
     DDX_Control(pDX, IDC_SPEED, m_lblSpeed);
 }
 
@@ -258,7 +257,7 @@ void CTarnvikHSDownloaderDlg::ShowReadyView()
 void CTarnvikHSDownloaderDlg::ShowDownloadingView()
 {
     static constexpr ViewLook look = {VS_DOWNLOADING, kMinimizeLight, kCloseLight, nullptr, nullptr,
-                                      Bit(IDC_PROGRESS) | Bit(IDC_PERCENT) | Bit(IDC_SIZE) | Bit(IDC_SPEED)};
+                                      Bit(IDC_PROGRESS) | Bit(IDC_PERCENT) | Bit(IDC_FILE_SIZE) | Bit(IDC_SPEED)};
     ApplyView(look);
 }
 
@@ -333,7 +332,7 @@ HBRUSH CTarnvikHSDownloaderDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
         SetBkMode(hDC, TRANSPARENT);
         return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     case IDC_PERCENT:
-    case IDC_SIZE:
+    case IDC_FILE_SIZE:
     case IDC_SPEED:
         SetBkMode(hDC, TRANSPARENT);
         SetTextColor(hDC, m_clrLabelText);

@@ -14,7 +14,6 @@
 #include <memory>
 #include <string>
 
-#undef IDC_SIZE  // the system's sizing cursor shares the name of the size text's identifier
 #include "resource.h"
 
 namespace {

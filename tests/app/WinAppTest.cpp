@@ -2,7 +2,6 @@
 #include "AfxApi.h"
 #include "WinApp.h"
 
-#undef IDC_SIZE  // the system's sizing cursor shares the name of the size text's identifier
 #include "resource.h"
 
 #include <gtest/gtest.h>

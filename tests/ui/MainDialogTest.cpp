@@ -20,7 +20,6 @@
 #include <thread>
 #include <string>
 
-#undef IDC_SIZE  // the system's sizing cursor shares the name of the size text's identifier
 #include "resource.h"
 
 using namespace wintest;
@@ -265,9 +264,9 @@ TEST_F(MainDialog, GeometryWithTheShippedBitmaps)
         EXPECT_EQ(rc.bottom - rc.top, p.h) << p.id;
     }
     // The status texts stand on a line 5 px above the bar: size left, percent centred, speed right.
-    for (const int id : {IDC_SIZE, IDC_PERCENT, IDC_SPEED})
+    for (const int id : {IDC_FILE_SIZE, IDC_PERCENT, IDC_SPEED})
         EXPECT_EQ(ItemRect(m_hWnd, id).bottom, 335) << id;
-    EXPECT_EQ(ItemRect(m_hWnd, IDC_SIZE).left, 29);
+    EXPECT_EQ(ItemRect(m_hWnd, IDC_FILE_SIZE).left, 29);
     EXPECT_EQ(ItemRect(m_hWnd, IDC_SPEED).right, 621);
     const RECT percent = ItemRect(m_hWnd, IDC_PERCENT);
     EXPECT_EQ(percent.left, 325 - (percent.right - percent.left) / 2);
@@ -295,7 +294,7 @@ TEST_F(MainDialog, EveryViewShowsItsControlsImagesColoursAndBackground)
          {IDC_DOWNLOAD, IDC_PATH, IDC_BROWSE}, IDB_MINIMIZE_NORMAL, IDB_CLOSE_NORMAL, RGB(57, 55, 125),
          RGB(168, 165, 216)},
         {"downloading", &CTarnvikHSDownloaderDlg::ShowDownloadingView, VS_DOWNLOADING, IDB_BG_DOWNLOADING,
-         {IDC_PROGRESS, IDC_PERCENT, IDC_SIZE, IDC_SPEED}, IDB_MINIMIZE_NORMAL, IDB_CLOSE_NORMAL, 0, 0},
+         {IDC_PROGRESS, IDC_PERCENT, IDC_FILE_SIZE, IDC_SPEED}, IDB_MINIMIZE_NORMAL, IDB_CLOSE_NORMAL, 0, 0},
         {"download-failed", &CTarnvikHSDownloaderDlg::ShowDownloadFailedView, VS_DOWNLOAD_FAILED,
          IDB_BG_DOWNLOAD_FAILED, {IDC_PATH, IDC_BROWSE, IDC_REDOWNLOAD}, IDB_MINIMIZE_DARK_NORMAL,
          IDB_CLOSE_DARK_NORMAL, RGB(73, 73, 91), RGB(190, 190, 190)},
@@ -304,7 +303,7 @@ TEST_F(MainDialog, EveryViewShowsItsControlsImagesColoursAndBackground)
         {"install-failed", &CTarnvikHSDownloaderDlg::ShowInstallFailedView, VS_INSTALL_FAILED,
          IDB_BG_INSTALL_FAILED, {IDC_REDOWNLOAD}, IDB_MINIMIZE_DARK_NORMAL, IDB_CLOSE_DARK_NORMAL, 0, 0},
     };
-    const int all[] = {IDC_DOWNLOAD, IDC_STOP, IDC_PROGRESS, IDC_PERCENT, IDC_SIZE, IDC_SPEED,
+    const int all[] = {IDC_DOWNLOAD, IDC_STOP, IDC_PROGRESS, IDC_PERCENT, IDC_FILE_SIZE, IDC_SPEED,
                        IDC_INSTALL, IDC_GIVEUP, IDC_PATH, IDC_BROWSE, IDC_REDOWNLOAD};
 
     EXPECT_EQ(m_dlg->m_nViewState, VS_READY) << "the first view";
