@@ -1,0 +1,81 @@
+// The download job record: labels, the worker thread and the job body.
+#include "DownloadJob.h"
+
+#include "PathHelpers.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+namespace {
+
+constexpr char kDownloadAddress[] = "https://" TARNVIK_DOWNLOAD_HOST "/TarnvikBrowser.exe";
+constexpr int kProgressMax = 100;
+
+}  // namespace
+
+void CDownloadJob::SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLabel)
+{
+    if (hPercentLabel == nullptr || hSizeLabel == nullptr || hSpeedLabel == nullptr)
+        return;
+    m_pPercentLabel = hPercentLabel;
+    m_pSizeLabel = hSizeLabel;
+    m_pSpeedLabel = hSpeedLabel;
+    SetWindowTextW(m_pPercentLabel, L"");
+    SetWindowTextW(m_pSizeLabel, L"");
+    SetWindowTextW(m_pSpeedLabel, L"");
+}
+
+DWORD WINAPI CDownloadJob::DownloadThreadProc(LPVOID pParam)
+{
+    const std::unique_ptr<std::shared_ptr<CDownloadJob>> pOwnReference(static_cast<std::shared_ptr<CDownloadJob>*>(pParam));
+    CDownloadJob& job = **pOwnReference;
+
+    if (job.WindowsAlive()) {
+        SendMessageW(job.m_pProgress, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressMax));
+        SendMessageW(job.m_pProgress, PBM_SETPOS, 0, 0);
+        job.ShowDisplays(SW_SHOW);
+    }
+    const bool bDone = job.Run();
+    if (job.WindowsAlive())
+        PostMessageW(job.m_hNotifyWnd, WM_DOWNLOAD_STATUS, bDone ? DL_STATUS_DONE : DL_STATUS_FAILED, 0);
+    // The hiding follows the final notice, so the next job may start only after it.
+    if (job.WindowsAlive())
+        job.ShowDisplays(SW_HIDE);
+    job.m_bWorkerActive = false;
+    return 0;
+}
+
+bool CDownloadJob::Run()
+{
+    m_bRunning = true;
+    if (WindowsAlive())
+        PostMessageW(m_hNotifyWnd, WM_DOWNLOAD_STATUS, DL_STATUS_STARTED, 0);
+    m_strOutcome.clear();
+
+    bool bResult = false;
+    const std::string strFolder = EnsureTrailingSeparator(GetFolder());
+    if (!strFolder.empty()) {
+        m_strTargetPath = MakeUniqueFilePath(strFolder, kFileName);
+        char szTime[32] = {};
+        sprintf_s(szTime, sizeof szTime, "%lu", static_cast<unsigned long>(static_cast<uint32_t>(_time64(nullptr))));
+        bResult = Transfer(std::string(kDownloadAddress) + "?" + szTime, m_strTargetPath);
+    }
+    m_bRunning = false;
+    return bResult;
+}
+
+bool CDownloadJob::WindowsAlive() const
+{
+    return IsWindow(m_hNotifyWnd) != FALSE;
+}
+
+void CDownloadJob::ShowDisplays(int nCmdShow) const
+{
+    ShowWindow(m_pProgress, nCmdShow);
+    ShowWindow(m_pPercentLabel, nCmdShow);
+    ShowWindow(m_pSizeLabel, nCmdShow);
+    ShowWindow(m_pSpeedLabel, nCmdShow);
+}

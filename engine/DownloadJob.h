@@ -1,0 +1,88 @@
+// The download job record shared by the main dialog and its download worker, and the worker itself.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class CHttpFile;
+
+// The engine's status notice, posted (never sent) to m_hNotifyWnd with lParam 0 and a DL_STATUS_ code in wParam.
+constexpr UINT WM_DOWNLOAD_STATUS = WM_USER + 1000;
+constexpr WPARAM DL_STATUS_STARTED = 11030;  // first notice of every job, posted when its worker begins
+constexpr WPARAM DL_STATUS_DONE = 11029;     // final: the whole file was received and written
+constexpr WPARAM DL_STATUS_FAILED = 11028;   // final: every other outcome (stop, empty folder, network, disk)
+
+// One record serves every download of a run of the program. The dialog keeps it in a std::shared_ptr and
+// starts and stops jobs with StartDownloadJob / StopDownloadJob (DownloadJobControl.h); the worker holds its
+// own reference, so the record outlives every thread that can still touch it.
+//
+// The engine reaches the displays only through window handles. Once m_hNotifyWnd is no longer a window,
+// the worker makes no more window calls (no refresh, no notice, no hiding).
+class CDownloadJob {
+public:
+    // The file every job writes, or a numbered variant of it (TarnvikBrowser1.exe ...).
+    static constexpr const char* kFileName = "TarnvikBrowser.exe";
+
+    CDownloadJob() = default;
+    CDownloadJob(const CDownloadJob&) = delete;
+    CDownloadJob& operator=(const CDownloadJob&) = delete;
+
+    HWND m_hNotifyWnd = nullptr;          // the main dialog; receives WM_DOWNLOAD_STATUS
+    std::atomic<bool> m_bStop{false};     // stop request: set by the dialog when it quits during a job
+    HWND m_pProgress = nullptr;           // progress bar (range 0..100), not owned
+    HWND m_pPercentLabel = nullptr;       // static showing the percentage text, not owned
+    HWND m_pSizeLabel = nullptr;          // static showing the file size text, not owned
+    HWND m_pSpeedLabel = nullptr;         // static showing the speed text, not owned
+    int64_t m_nTotalSize = 0;             // declared length of the file in bytes
+    int64_t m_nDownloaded = 0;            // bytes received and written in the current transfer
+    int64_t m_nSpeed = 0;                 // bytes per second of the last completed speed sample
+    std::string m_strTargetPath;          // the file the current or last job writes (narrow, ANSI code page)
+    std::string m_strFolder;              // the chosen download folder (narrow)
+    std::atomic<bool> m_bRunning{false};  // the worker is inside its job (cleared before the final notice)
+
+    // How the last transfer ended, in words (narrow, GBK); shown nowhere, kept for diagnosis and tests.
+    std::string m_strOutcome;
+    // A started worker has not yet made its last window call; StartDownloadJob refuses a new job meanwhile.
+    std::atomic<bool> m_bWorkerActive{false};
+
+    // Stores the three labels and empties their texts; does nothing when any of them is null.
+    void SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLabel);
+    std::string GetTargetPath() const { return m_strTargetPath; }
+    std::string GetFolder() const { return m_strFolder; }
+
+    // The worker's entry. pParam is a heap-allocated std::shared_ptr<CDownloadJob>* that the thread takes
+    // over (and deletes); it is the worker's own reference to the record.
+    static DWORD WINAPI DownloadThreadProc(LPVOID pParam);
+
+    // The job body on the worker thread: true when the file was downloaded completely.
+    bool Run();
+
+    // Fetches the address into the file at strTargetPath; true when the whole declared length was written
+    // and no stop was requested.
+    bool Transfer(const std::string& strAddress, const std::string& strTargetPath);
+
+    // Puts the counters into the bar and the three labels (worker thread).
+    void UpdateProgress();
+
+    std::string FormatSizeText() const;
+    static std::string FormatSpeedText(int64_t nSpeed);
+    // Empty when nDownloaded exceeds nTotalSize.
+    static std::string FormatPercentText(int64_t nTotalSize, int64_t nDownloaded);
+    // Sets a non-empty text and hides and shows the label so its transparent background is redrawn.
+    static bool SetLabelText(HWND hLabel, const std::string& strText);
+
+private:
+    enum class ELoopEnd { Normal, Stopped, WriteFailed };
+
+    // From an opened response to a closed target file: checks, the file and the read loop.
+    bool ReceiveBody(CHttpFile& response, const std::string& strTargetPath);
+    // Reads the body into pFile until nRemaining reaches 0, the body ends, a stop or a short write.
+    ELoopEnd ReadBody(CHttpFile& response, FILE* pFile, int32_t& nRemaining);
+    // True while the notify window exists: the only time the worker may call into the windows.
+    bool WindowsAlive() const;
+    void ShowDisplays(int nCmdShow) const;
+};

@@ -1,0 +1,36 @@
+// Starting and stopping a download job: what the main dialog calls.
+#pragma once
+
+#include "DownloadJob.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+// The four displays the worker keeps current. Window handles of the dialog's own controls.
+struct CDownloadDisplays {
+    HWND hProgress;      // progress bar (control 1002)
+    HWND hPercentLabel;  // percentage text (control 1003)
+    HWND hSizeLabel;     // file size text (control 1008)
+    HWND hSpeedLabel;    // speed text (control 1012)
+};
+
+// Starts a job on pJob in a new detached worker thread, after the dialog has validated and created strFolder.
+// Call it on the dialog's (user interface) thread. The worker shows the displays, posts DL_STATUS_STARTED,
+// downloads into strFolder, posts DL_STATUS_DONE or DL_STATUS_FAILED, then hides the displays. Its window
+// calls are synchronous calls into the dialog's thread, so that thread must keep pumping messages.
+//
+// One job at a time: returns false, and changes nothing, while the worker of an earlier job has not made its
+// last window call (it hides the displays just after its final notice). Returns false as well when the thread
+// cannot be created; the record is then free for the next start and no notice will come.
+// The progress bar is taken only on the first start (it is the same control for every job); the labels are
+// emptied at every start.
+bool StartDownloadJob(const std::shared_ptr<CDownloadJob>& pJob, const std::string& strFolder, HWND hNotifyWnd,
+                      const CDownloadDisplays& displays);
+
+// For the dialog's quit path: if a job is running, asks it to stop, hides hDialog and waits up to 3 s
+// (100 ms steps) for the worker to leave its job. Messages are not pumped meanwhile. Returns true when no job
+// is running any more; the dialog may end either way: the worker keeps its own reference to the record and
+// makes no window calls once hNotifyWnd is destroyed.
+bool StopDownloadJob(CDownloadJob& job, HWND hDialog);

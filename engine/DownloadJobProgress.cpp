@@ -1,0 +1,91 @@
+// The progress displays of a download job: bar position and the size, speed and percent texts.
+#include "DownloadJob.h"
+
+#include "TextConversion.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+constexpr size_t kTextBufferBytes = 64;
+constexpr int64_t kKiB = 1024;
+constexpr int64_t kMiB = 1024 * 1024;
+constexpr double kPercent = 100.0;
+
+// The display formats are stored in GBK; msvcrt's formatting (vsprintf_s) rounds as the texts expect
+// (1.25 gives 1.3, where mingw's own printf gives 1.2).
+std::string FormatText(const char* pszFormat, ...)
+{
+    char szText[kTextBufferBytes] = {};
+    va_list args;
+    va_start(args, pszFormat);
+    vsprintf_s(szText, kTextBufferBytes, pszFormat, args);
+    va_end(args);
+    return szText;
+}
+
+struct CUnitFormats {
+    const char* pszMega;
+    const char* pszKilo;
+    const char* pszPlain;
+};
+
+std::string FormatWithUnit(int64_t nValue, const CUnitFormats& formats)
+{
+    const double dValue = static_cast<double>(nValue);
+    if (nValue > kMiB)
+        return FormatText(formats.pszMega, std::ldexp(dValue, -20));
+    if (nValue > kKiB)
+        return FormatText(formats.pszKilo, std::ldexp(dValue, -10));
+    return FormatText(formats.pszPlain, dValue);
+}
+
+}  // namespace
+
+std::string CDownloadJob::FormatSizeText() const
+{
+    static constexpr CUnitFormats kSizeFormats = {"文件大小: %0.1f MB", "文件大小: %0.1f KB", "文件大小: %0.1f B"};
+    return FormatWithUnit(m_nTotalSize, kSizeFormats);
+}
+
+std::string CDownloadJob::FormatSpeedText(int64_t nSpeed)
+{
+    static constexpr CUnitFormats kSpeedFormats = {"下载速度: %0.1f mb/s", "下载速度: %0.1f kb/s", "下载速度: %0.1f b/s"};
+    return FormatWithUnit(nSpeed, kSpeedFormats);
+}
+
+std::string CDownloadJob::FormatPercentText(int64_t nTotalSize, int64_t nDownloaded)
+{
+    if (nDownloaded > nTotalSize)
+        return {};
+    return FormatText("已下载 %0.1lf %%", static_cast<double>(nDownloaded) / static_cast<double>(nTotalSize) * kPercent);
+}
+
+bool CDownloadJob::SetLabelText(HWND hLabel, const std::string& strText)
+{
+    if (strText.empty())
+        return false;
+    SetWindowTextW(hLabel, AnsiToWide(strText).c_str());
+    // The labels are transparent over the skin: hiding and showing repaints the background under them.
+    ShowWindow(hLabel, SW_HIDE);
+    ShowWindow(hLabel, SW_SHOW);
+    return true;
+}
+
+void CDownloadJob::UpdateProgress()
+{
+    if (!WindowsAlive())
+        return;
+    const double dPercent = static_cast<double>(m_nDownloaded) / static_cast<double>(m_nTotalSize) * kPercent;
+    SendMessageW(m_pProgress, PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(dPercent)), 0);
+    if (m_pPercentLabel != nullptr)
+        SetLabelText(m_pPercentLabel, FormatPercentText(m_nTotalSize, m_nDownloaded));
+    if (m_pSpeedLabel != nullptr)
+        SetLabelText(m_pSpeedLabel, FormatSpeedText(m_nSpeed));
+    if (m_pSizeLabel != nullptr && GetWindowTextLengthW(m_pSizeLabel) == 0)
+        SetLabelText(m_pSizeLabel, FormatSizeText());
+}

@@ -1,0 +1,160 @@
+// The HTTP transfer of a download job: request, checks, the read loop into the target file, speed sampling.
+#include "DownloadJob.h"
+
+#include "InternetException.h"
+#include "InternetSession.h"
+#include "TextConversion.h"
+
+#include <algorithm>
+#include <ctime>
+#include <memory>
+
+namespace {
+
+constexpr wchar_t kAgentName[] = L"tarnvikbrowserhsdownload";
+constexpr DWORD_PTR kContext = 1;
+constexpr DWORD kTimeoutMs = 2000;
+constexpr DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                                     INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
+                                     INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
+constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_BINARY;
+constexpr DWORD kHttpOk = 200;
+constexpr int32_t kReadChunkBytes = 8192;
+constexpr int32_t kChunksPerRefresh = 20;
+
+// Outcome texts of a transfer (narrow, GBK).
+constexpr char kOutcomeMissingArgument[] = "下载地址或者保存地址值为空";
+constexpr char kOutcomeOpenFileFailed[] = "打开文件失败";
+constexpr char kOutcomeEndedEarly[] = "未接收完中断退出";
+constexpr char kOutcomeWriteFailed[] = "写入文件失败";
+constexpr char kOutcomeComplete[] = "完成下载";
+constexpr char kOutcomeStopped[] = "中断下载程序";
+constexpr char kOutcomeConnectionError[] = "未知链接错误";
+
+// The speed clock: whole seconds, low 32 bits, compared as a signed difference.
+int32_t ClockSeconds()
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(_time64(nullptr)));
+}
+
+struct CFileCloser {
+    void operator()(FILE* pFile) const { fclose(pFile); }
+};
+
+}  // namespace
+
+bool CDownloadJob::Transfer(const std::string& strAddress, const std::string& strTargetPath)
+{
+    if (strAddress.empty() || strTargetPath.empty()) {
+        m_strOutcome = kOutcomeMissingArgument;
+        return false;
+    }
+    const std::wstring strWideAddress = AnsiToWide(strAddress);
+
+    try {
+        // A session that cannot be opened is a failed transfer like any other, never the end of the program.
+        CInternetSession session(kAgentName, kContext, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        for (DWORD dwOption : kTimeoutOptions) {
+            DWORD dwTimeout = kTimeoutMs;
+            session.SetOption(dwOption, &dwTimeout, sizeof dwTimeout);
+        }
+        std::unique_ptr<CHttpFile> pResponse;
+        bool bResult = false;
+        try {
+            pResponse = session.OpenURL(strWideAddress.c_str(), kContext, kOpenFlags, nullptr, 0);
+            bResult = ReceiveBody(*pResponse, strTargetPath);
+        } catch (const CInternetException&) {
+            m_strOutcome = kOutcomeConnectionError;
+        }
+        if (pResponse != nullptr)
+            pResponse->Close();
+        session.Close();
+        return bResult;
+    } catch (const CInternetException&) {
+        m_strOutcome = kOutcomeConnectionError;
+        return false;
+    }
+}
+
+bool CDownloadJob::ReceiveBody(CHttpFile& response, const std::string& strTargetPath)
+{
+    DWORD dwStatus = 0;
+    if (!response.QueryInfoStatusCode(dwStatus) || dwStatus != kHttpOk)
+        return false;
+    DWORD dwDeclared = 0;
+    response.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, dwDeclared);
+    m_nTotalSize = dwDeclared;
+    m_nDownloaded = 0;
+    if (dwDeclared == 0)
+        return false;
+
+    FILE* pOpened = nullptr;
+    if (fopen_s(&pOpened, strTargetPath.c_str(), "wb") != 0 || pOpened == nullptr) {
+        m_strOutcome = kOutcomeOpenFileFailed;
+        return false;
+    }
+    std::unique_ptr<FILE, CFileCloser> pFile(pOpened);  // also closed when a read throws
+
+    // A declared length of 2^31 or more turns negative here: nothing is read and the body counts as ended early.
+    int32_t nRemaining = static_cast<int32_t>(dwDeclared);
+    const ELoopEnd end = ReadBody(response, pFile.get(), nRemaining);
+    if (end == ELoopEnd::Normal && !m_bStop)
+        UpdateProgress();
+
+    bool bResult = nRemaining == 0;
+    m_strOutcome = bResult ? kOutcomeComplete : kOutcomeEndedEarly;
+    // The disk has the data only when every write was whole and the buffered rest could be flushed. The flush
+    // is checked on its own: Wine's runtime lets fclose report success when its final flush failed.
+    const bool bFlushFailed = fflush(pFile.get()) != 0;
+    const bool bCloseFailed = fclose(pFile.release()) != 0;
+    if (end == ELoopEnd::WriteFailed || bFlushFailed || bCloseFailed) {
+        bResult = false;
+        m_strOutcome = kOutcomeWriteFailed;
+    }
+    if (m_bStop) {
+        bResult = false;
+        m_strOutcome = kOutcomeStopped;
+    }
+    return bResult;
+}
+
+CDownloadJob::ELoopEnd CDownloadJob::ReadBody(CHttpFile& response, FILE* pFile, int32_t& nRemaining)
+{
+    char buffer[kReadChunkBytes];
+    int32_t nChunks = 0;
+    int32_t nSampleStart = ClockSeconds();
+    int64_t nSampleBytes = 0;
+    while (nRemaining > 0) {
+        if (m_bStop)
+            return ELoopEnd::Stopped;
+        const UINT nWanted = static_cast<UINT>(std::min(nRemaining, kReadChunkBytes));
+        const int32_t nRead = static_cast<int32_t>(response.Read(buffer, nWanted));
+        if (nRead <= 0)
+            return ELoopEnd::Normal;
+        if (m_bStop)
+            return ELoopEnd::Stopped;
+        if (fwrite(buffer, 1, static_cast<size_t>(nRead), pFile) != static_cast<size_t>(nRead))
+            return ELoopEnd::WriteFailed;
+        if (m_bStop)
+            return ELoopEnd::Stopped;
+
+        nSampleBytes += nRead;
+        const int32_t nNow = ClockSeconds();
+        const int32_t nElapsed = nNow - nSampleStart;
+        if (nElapsed >= 1) {
+            // Per second of the whole sample: after a pause of several seconds the bytes are not one second's worth.
+            m_nSpeed = nSampleBytes / nElapsed;
+            nSampleBytes = 0;
+            nSampleStart = nNow;
+        }
+        // A refresh here shows the count before this chunk; the one after the loop shows the final count.
+        if (m_nDownloaded == 0 || nChunks >= kChunksPerRefresh || nElapsed >= 1) {
+            UpdateProgress();
+            nChunks = 0;
+        }
+        ++nChunks;
+        m_nDownloaded += nRead;
+        nRemaining -= nRead;
+    }
+    return ELoopEnd::Normal;
+}

@@ -1,0 +1,40 @@
+// A thread of its own for the WinINet calls of one internet session, so that a blocking call can be given up.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+// WinINet's time-out options are not honoured everywhere (Wine ignores them), and closing a handle from
+// another thread does not reliably cancel a call blocked on it. So every call on a session's handles runs
+// here, one after the other, and the caller waits for it only as long as its time-out allows.
+//
+// Jobs run strictly in the order they were queued, so a job that closes a handle always runs after every
+// job that still uses it: a handle is never closed while a call on it is in progress, even when the caller
+// has long given up on that call. A job must therefore own everything it touches (capture shared state by
+// value), because its caller may be gone by the time it runs.
+class CInternetCallThread {
+public:
+    // Starts the thread; throws CInternetException when it cannot be started.
+    CInternetCallThread();
+    // Lets the thread finish the jobs already queued and end; never waits for it (a call may still block).
+    ~CInternetCallThread();
+
+    CInternetCallThread(const CInternetCallThread&) = delete;
+    CInternetCallThread& operator=(const CInternetCallThread&) = delete;
+
+    // Queues the job and waits until it has run: true when it finished within dwTimeoutMs. On false the job
+    // still runs (or is still running) later, and the caller must not look at its results.
+    bool Call(std::function<void()> job, DWORD dwTimeoutMs);
+
+    // Queues the job without waiting for it.
+    void Post(std::function<void()> job);
+
+private:
+    struct CQueue;
+    // pParam: a heap-allocated std::shared_ptr<CQueue>* that the thread takes over.
+    static DWORD WINAPI ThreadProc(LPVOID pParam);
+
+    std::shared_ptr<CQueue> m_pQueue;
+};

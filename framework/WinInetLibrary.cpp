@@ -1,0 +1,42 @@
+// The few WinINet entry points the internet session uses, loaded at run time from the system directory.
+#include "WinInetLibrary.h"
+
+namespace {
+
+// GetProcAddress hands out an untyped entry point; the declared type of the system's own prototype is
+// its real type, so this is the one place where an entry point is given that type.
+template <typename Function>
+bool Resolve(HMODULE hModule, const char* pszName, Function& pfn)
+{
+    pfn = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(hModule, pszName)));
+    return pfn != nullptr;
+}
+
+}  // namespace
+
+const CWinInetLibrary* CWinInetLibrary::Get()
+{
+    static CWinInetLibrary library;
+    static const DWORD dwLoadError = library.Load() ? ERROR_SUCCESS : GetLastError();
+    if (dwLoadError != ERROR_SUCCESS) {
+        SetLastError(dwLoadError);
+        return nullptr;
+    }
+    return &library;
+}
+
+bool CWinInetLibrary::Load()
+{
+    HMODULE hModule = LoadLibraryExW(L"wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (hModule == nullptr)
+        return false;
+    // The module stays loaded for the life of the process: calls may still run on abandoned call threads.
+    return Resolve(hModule, "InternetOpenW", pfnInternetOpen)
+        && Resolve(hModule, "InternetSetOptionW", pfnInternetSetOption)
+        && Resolve(hModule, "InternetOpenUrlW", pfnInternetOpenUrl)
+        && Resolve(hModule, "InternetQueryOptionW", pfnInternetQueryOption)
+        && Resolve(hModule, "HttpQueryInfoW", pfnHttpQueryInfo)
+        && Resolve(hModule, "InternetQueryDataAvailable", pfnInternetQueryDataAvailable)
+        && Resolve(hModule, "InternetReadFile", pfnInternetReadFile)
+        && Resolve(hModule, "InternetCloseHandle", pfnInternetCloseHandle);
+}

@@ -1,0 +1,151 @@
+// The size, speed and percent texts, and how a refresh puts them and the bar position into real controls.
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+TEST(ProgressText, LiteralsAreStoredAsGbk)
+{
+    CDownloadJob job;
+    job.m_nTotalSize = 500;
+    EXPECT_EQ(job.FormatSizeText(), "\xCE\xC4\xBC\xFE\xB4\xF3\xD0\xA1: 500.0 B");
+    EXPECT_EQ(CDownloadJob::FormatSpeedText(0), "\xCF\xC2\xD4\xD8\xCB\xD9\xB6\xC8: 0.0 b/s");
+    EXPECT_EQ(CDownloadJob::FormatPercentText(3, 0), "\xD2\xD1\xCF\xC2\xD4\xD8 0.0 %");
+}
+
+TEST(ProgressText, SizeThresholdsAreStrictAndRoundLikeTheRuntime)
+{
+    struct CRow {
+        int64_t nSize;
+        const char* pszText;
+    };
+    const CRow rows[] = {
+        {1048577, "文件大小: 1.0 MB"},
+        {1048576, "文件大小: 1024.0 KB"},
+        {1025, "文件大小: 1.0 KB"},
+        {1024, "文件大小: 1024.0 B"},
+        {500, "文件大小: 500.0 B"},
+        {52428800, "文件大小: 50.0 MB"},
+        {1280, "文件大小: 1.3 KB"},  // 1.25: msvcrt rounds half away from zero here
+        {2147483647, "文件大小: 2048.0 MB"},
+        {-5, "文件大小: -5.0 B"},
+    };
+    for (const CRow& row : rows) {
+        CDownloadJob job;
+        job.m_nTotalSize = row.nSize;
+        EXPECT_EQ(job.FormatSizeText(), row.pszText) << row.nSize;
+    }
+}
+
+TEST(ProgressText, SpeedUsesLowerCaseUnits)
+{
+    struct CRow {
+        int64_t nSpeed;
+        const char* pszText;
+    };
+    const CRow rows[] = {
+        {0, "下载速度: 0.0 b/s"},
+        {1536, "下载速度: 1.5 kb/s"},
+        {3145728, "下载速度: 3.0 mb/s"},
+        {1024, "下载速度: 1024.0 b/s"},
+        {1048576, "下载速度: 1024.0 kb/s"},
+    };
+    for (const CRow& row : rows)
+        EXPECT_EQ(CDownloadJob::FormatSpeedText(row.nSpeed), row.pszText) << row.nSpeed;
+}
+
+TEST(ProgressText, PercentRoundsToOneDecimalAndIsEmptyBeyondTheTotal)
+{
+    struct CRow {
+        int64_t nTotal, nDownloaded;
+        const char* pszText;
+    };
+    const CRow rows[] = {
+        {3, 1, "已下载 33.3 %"},
+        {3, 2, "已下载 66.7 %"},
+        {3, 3, "已下载 100.0 %"},
+        {1000, 999, "已下载 99.9 %"},
+        {10000, 9999, "已下载 100.0 %"},
+        {12345, 0, "已下载 0.0 %"},
+        {3, 4, ""},
+    };
+    for (const CRow& row : rows)
+        EXPECT_EQ(CDownloadJob::FormatPercentText(row.nTotal, row.nDownloaded), row.pszText)
+            << row.nDownloaded << " of " << row.nTotal;
+}
+
+TEST(ProgressText, EmptyTextLeavesTheLabelAlone)
+{
+    CTestDisplays displays(WM_DOWNLOAD_STATUS);
+    SetWindowTextW(displays.PercentLabel(), L"kept");
+    EXPECT_FALSE(CDownloadJob::SetLabelText(displays.PercentLabel(), ""));
+    EXPECT_EQ(CTestDisplays::Text(displays.PercentLabel()), L"kept");
+    EXPECT_FALSE(CTestDisplays::Visible(displays.PercentLabel()));
+
+    EXPECT_TRUE(CDownloadJob::SetLabelText(displays.PercentLabel(), "已下载 1.0 %"));
+    EXPECT_EQ(CTestDisplays::Text(displays.PercentLabel()), L"已下载 1.0 %");
+    EXPECT_TRUE(CTestDisplays::Visible(displays.PercentLabel()));  // hidden and shown again
+}
+
+TEST(ProgressText, RefreshTruncatesTheBarAndWritesTheSizeOncePerJob)
+{
+    CTestDisplays displays(WM_DOWNLOAD_STATUS);
+    CDownloadJob job;
+    Bind(job, displays);
+    SendMessageW(displays.Progress(), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+
+    struct CRow {
+        int64_t nDownloaded;
+        int nBar;
+        const wchar_t* pszPercent;
+    };
+    const CRow rows[] = {{0, 0, L"已下载 0.0 %"}, {1, 33, L"已下载 33.3 %"}, {2, 66, L"已下载 66.7 %"},
+                         {3, 100, L"已下载 100.0 %"}};
+    job.m_nTotalSize = 3;
+    job.m_nSpeed = 1536;
+    for (const CRow& row : rows) {
+        job.m_nDownloaded = row.nDownloaded;
+        job.UpdateProgress();
+        EXPECT_EQ(displays.Position(), row.nBar);
+        EXPECT_EQ(CTestDisplays::Text(displays.PercentLabel()), row.pszPercent);
+        EXPECT_EQ(CTestDisplays::Text(displays.SpeedLabel()), L"下载速度: 1.5 kb/s");
+    }
+    EXPECT_EQ(displays.m_sizeTexts, std::vector<std::wstring>{L"文件大小: 3.0 B"});
+
+    // A job whose percent would exceed 100 keeps the previous percent text; its size, once written, stays.
+    job.m_nTotalSize = 999999;
+    job.m_nDownloaded = 9999999;
+    job.UpdateProgress();
+    EXPECT_EQ(CTestDisplays::Text(displays.PercentLabel()), L"已下载 100.0 %");
+    EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"文件大小: 3.0 B");
+
+    // The next job's labels are emptied, so its first refresh writes its own size.
+    job.SetLabels(displays.PercentLabel(), displays.SizeLabel(), displays.SpeedLabel());
+    EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"");
+    job.m_nDownloaded = 0;
+    job.UpdateProgress();
+    EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"文件大小: 976.6 KB");
+}
+
+TEST(ProgressText, SetLabelsIgnoresAnIncompleteSet)
+{
+    CTestDisplays displays(WM_DOWNLOAD_STATUS);
+    CDownloadJob job;
+    SetWindowTextW(displays.SizeLabel(), L"kept");
+    job.SetLabels(displays.PercentLabel(), nullptr, displays.SpeedLabel());
+    EXPECT_EQ(job.m_pPercentLabel, nullptr);
+    EXPECT_EQ(job.m_pSpeedLabel, nullptr);
+    EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"kept");
+}
+
+TEST(ProgressText, NoWindowCallsOnceTheNotifyWindowIsGone)
+{
+    CTestDisplays displays(WM_DOWNLOAD_STATUS);
+    CDownloadJob job;
+    Bind(job, displays);
+    job.m_hNotifyWnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(job.m_hNotifyWnd);
+    job.m_nTotalSize = 10;
+    job.UpdateProgress();
+    EXPECT_TRUE(displays.m_positions.empty());
+    EXPECT_TRUE(displays.m_percentTexts.empty());
+}

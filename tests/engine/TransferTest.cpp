@@ -1,0 +1,302 @@
+// The HTTP transfer into the target file: every outcome, the refresh cadence and the speed figure.
+#include "EngineTestSupport.h"
+#include "PathHelpers.h"
+#include "ScriptedServer.h"
+#include "TestEnvironment.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <utility>
+
+namespace {
+
+constexpr uint64_t k2Gib = 2147483648ull;
+constexpr int kChunk = 8192;
+
+std::string Bytes(size_t n)
+{
+    return MakeBody(n, static_cast<uint32_t>(n));
+}
+
+// A job wired to fresh test displays, transferring into a fresh scratch folder on this thread.
+struct CTransferFixture {
+    CTestDisplays displays{WM_DOWNLOAD_STATUS};
+    CDownloadJob job;
+    std::string strFolder = testenv::MakeScratchFolder("transfer");
+    std::string strTarget = strFolder + CDownloadJob::kFileName;
+
+    CTransferFixture() { Bind(job, displays); }
+    bool Transfer(const std::string& strAddress) { return job.Transfer(strAddress, strTarget); }
+};
+
+}  // namespace
+
+TEST(Transfer, EveryOutcomeOfAScriptedResponse)
+{
+    struct CRow {
+        const char* pszName;
+        std::vector<std::pair<std::string, CServerScript>> scripts;  // the first path is the one requested
+        bool bResult;
+        std::optional<std::string> file;  // nothing: no file is created
+        const char* pszOutcome;
+    };
+    const std::string body = Bytes(50000);
+    const CRow rows[] = {
+        {"not found", {{"/f", CServerScript().Send(CServerScript::Head(404, 4) + "gone")}}, false, std::nullopt, ""},
+        {"no length", {{"/f", CServerScript().Send(CServerScript::Head(200, std::nullopt) + "body")}}, false,
+         std::nullopt, ""},
+        {"zero length", {{"/f", CServerScript().Send(CServerScript::Head(200, 0))}}, false, std::nullopt, ""},
+        {"cut short", {{"/f", CServerScript().Send(CServerScript::Head(200, 10000) + body.substr(0, 4000))}}, false,
+         body.substr(0, 4000), outcome::kEndedEarly},
+        {"more than declared", {{"/f", CServerScript().Send(CServerScript::Head(200, 1000) + body.substr(0, 1500))}},
+         true, body.substr(0, 1000), outcome::kComplete},
+        {"2 GiB declared", {{"/f", CServerScript().Send(CServerScript::Head(200, k2Gib) + body.substr(0, 100))}},
+         false, std::string(), outcome::kEndedEarly},
+        {"complete", {{"/f", CServerScript::Complete(body)}}, true, body, outcome::kComplete},
+        {"redirect followed",
+         {{"/f", CServerScript::Redirect("/moved/TarnvikBrowser.exe")},
+          {"/moved/TarnvikBrowser.exe", CServerScript::Complete(body)}},
+         true, body, outcome::kComplete},
+    };
+    for (const CRow& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        CScriptedServer server;
+        for (const auto& [path, script] : row.scripts)
+            server.On(path, script);
+        CTransferFixture fixture;
+
+        EXPECT_EQ(fixture.Transfer(server.Url(row.scripts.front().first)), row.bResult);
+        EXPECT_EQ(ReadWholeFile(fixture.strTarget), row.file);
+        EXPECT_EQ(fixture.job.m_strOutcome, row.pszOutcome);
+        if (!row.file)
+            EXPECT_TRUE(fixture.displays.m_positions.empty()) << "no refresh without a file";
+        else
+            EXPECT_FALSE(fixture.displays.m_positions.empty());
+        EXPECT_EQ(server.RequestCount(), row.scripts.size());
+    }
+}
+
+TEST(Transfer, MissingAddressOrPathMakesNoRequest)
+{
+    CScriptedServer server;
+    server.On("/f", CServerScript::Complete("body"));
+    CTransferFixture fixture;
+    EXPECT_FALSE(fixture.job.Transfer("", fixture.strTarget));
+    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kMissingArgument);
+    fixture.job.m_strOutcome.clear();
+    EXPECT_FALSE(fixture.job.Transfer(server.Url("/f"), ""));
+    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kMissingArgument);
+    EXPECT_EQ(server.RequestCount(), 0u);
+}
+
+TEST(Transfer, TargetThatCannotBeOpenedFails)
+{
+    CScriptedServer server;
+    server.On("/f", CServerScript::Complete("body"));
+    CTransferFixture fixture;
+    const std::string strTarget = fixture.strFolder + "missing\\" + CDownloadJob::kFileName;
+    EXPECT_FALSE(fixture.job.Transfer(server.Url("/f"), strTarget));
+    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kOpenFileFailed);
+    EXPECT_FALSE(ReadWholeFile(strTarget));
+    EXPECT_TRUE(fixture.displays.m_positions.empty());
+}
+
+TEST(Transfer, FullDiskFailsWhetherTheWriteOrTheCloseNoticesIt)
+{
+    const std::string strTarget = std::string(TARNVIK_TEST_FULL_DISK_DIR) + CDownloadJob::kFileName;
+    ASSERT_FALSE(PathExists(strTarget)) << "the link to /dev/full looks like no file, as on a full disk";
+    // A whole chunk goes straight to the disk and comes back short; a small body sits in the stream's buffer
+    // until the close, which then fails.
+    for (size_t nBytes : {size_t(50000), size_t(100)}) {
+        SCOPED_TRACE(nBytes);
+        CScriptedServer server;
+        server.On("/f", CServerScript::Complete(Bytes(nBytes)));
+        CTransferFixture fixture;
+        EXPECT_FALSE(fixture.job.Transfer(server.Url("/f"), strTarget));
+        EXPECT_EQ(fixture.job.m_strOutcome, outcome::kWriteFailed);
+    }
+}
+
+TEST(Transfer, StalledBodyFailsAfterTwoSecondsWithTheFileClosed)
+{
+    CScriptedServer server;
+    const std::string body = Bytes(10000);
+    server.On("/f", CServerScript().Send(CServerScript::Head(200, body.size()) + body.substr(0, 1000)).Pause(10000));
+    CTransferFixture fixture;
+
+    const ULONGLONG nStart = GetTickCount64();
+    EXPECT_FALSE(fixture.Transfer(server.Url("/f")));
+    const ULONGLONG nElapsed = GetTickCount64() - nStart;
+    EXPECT_GE(nElapsed, 1900u);
+    EXPECT_LT(nElapsed, 4000u);
+    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kConnectionError);
+    EXPECT_EQ(ReadWholeFile(fixture.strTarget), body.substr(0, 1000));
+    EXPECT_TRUE(FileIsClosed(fixture.strTarget));
+}
+
+TEST(Transfer, SlowButSteadyBodyIsNoStall)
+{
+    CScriptedServer server;
+    const std::string body = Bytes(5 * 200);
+    CServerScript script;
+    script.Send(CServerScript::Head(200, body.size()));
+    for (size_t i = 0; i < 5; ++i)
+        script.Pause(700).Send(body.substr(i * 200, 200));  // 3.5 s in all, never 2 s without data
+    server.On("/f", script);
+    CTransferFixture fixture;
+    EXPECT_TRUE(fixture.Transfer(server.Url("/f")));
+    EXPECT_EQ(ReadWholeFile(fixture.strTarget), body);
+}
+
+TEST(Transfer, ConnectionThatIsNeverSetUpFailsInBoundedTime)
+{
+    CScriptedServer server;  // accepts, then never answers the TLS handshake
+    CTransferFixture fixture;
+    const ULONGLONG nStart = GetTickCount64();
+    EXPECT_FALSE(fixture.Transfer("https://127.0.0.1:" + std::to_string(server.Port()) + "/TarnvikBrowser.exe"));
+    const ULONGLONG nElapsed = GetTickCount64() - nStart;
+    EXPECT_GE(nElapsed, 1900u);
+    EXPECT_LT(nElapsed, 4000u);
+    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kConnectionError);
+    EXPECT_FALSE(ReadWholeFile(fixture.strTarget));
+}
+
+TEST(Transfer, HttpsIsRequiredToTheEnd)
+{
+    const std::string body = Bytes(3000);
+    CScriptedServer backend(testenv::BackendPort());
+    backend.On("/TarnvikBrowser.exe", CServerScript::Complete(body));
+    const std::string strTls = "https://localhost:" + std::to_string(testenv::TlsPort());
+    const std::string strUntrusted = "https://localhost:" + std::to_string(testenv::UntrustedPort());
+
+    struct CRow {
+        std::string strAddress;
+        bool bResult;
+    };
+    const CRow rows[] = {
+        {strTls + "/TarnvikBrowser.exe", true},              // through the trusted proxy to the same backend
+        {strTls + "/downgrade", false},                      // redirected down to plain http
+        {strUntrusted + "/static/TarnvikBrowser.exe", false}, // certificate from an unknown authority
+    };
+    for (const CRow& row : rows) {
+        SCOPED_TRACE(row.strAddress);
+        CTransferFixture fixture;
+        EXPECT_EQ(fixture.Transfer(row.strAddress), row.bResult);
+        EXPECT_EQ(fixture.job.m_strOutcome, row.bResult ? outcome::kComplete : outcome::kConnectionError);
+        EXPECT_EQ(ReadWholeFile(fixture.strTarget), row.bResult ? std::optional<std::string>(body) : std::nullopt);
+    }
+    // The downgrade was followed to the backend, so the refusal is the session's own.
+    EXPECT_EQ(backend.RequestCount(), 2u);
+}
+
+TEST(Transfer, RefreshesAtFirstChunkEveryTwentiethAndAfterTheLoop)
+{
+    constexpr int kChunks = 45;
+    const std::string body = Bytes(kChunks * kChunk);
+    CServerScript script;
+    script.Send(CServerScript::Head(200, body.size())).Pause(20);
+    for (int i = 0; i < kChunks; ++i)
+        script.Send(body.substr(static_cast<size_t>(i) * kChunk, kChunk)).Pause(5);
+    CScriptedServer server;
+    server.On("/f", script);
+    CTransferFixture fixture;
+    std::vector<int64_t> refreshedAt;
+    fixture.displays.m_onSetPos = [&](int) { refreshedAt.push_back(fixture.job.m_nDownloaded); };
+
+    WaitForClockSecondStart();  // no speed sample ends during this short transfer
+    EXPECT_TRUE(fixture.Transfer(server.Url("/f")));
+    EXPECT_EQ(refreshedAt, (std::vector<int64_t>{0, 20 * kChunk, 40 * kChunk, kChunks * kChunk}));
+    EXPECT_EQ(fixture.displays.m_positions, (std::vector<int>{0, 44, 88, 100}));
+    EXPECT_EQ(fixture.displays.m_percentTexts,
+              (std::vector<std::wstring>{L"已下载 0.0 %", L"已下载 44.4 %", L"已下载 88.9 %", L"已下载 100.0 %"}));
+    EXPECT_EQ(fixture.displays.m_sizeTexts, std::vector<std::wstring>{L"文件大小: 360.0 KB"});
+}
+
+TEST(Transfer, OneReadBodyShowsZeroThenHundred)
+{
+    CScriptedServer server;
+    server.On("/f", CServerScript::Complete(Bytes(kChunk)));
+    CTransferFixture fixture;
+    EXPECT_TRUE(fixture.Transfer(server.Url("/f")));
+    EXPECT_EQ(fixture.displays.m_positions, (std::vector<int>{0, 100}));
+    EXPECT_EQ(fixture.displays.m_percentTexts, (std::vector<std::wstring>{L"已下载 0.0 %", L"已下载 100.0 %"}));
+}
+
+TEST(Transfer, SpeedIsPerSecondOfTheWholeSample)
+{
+    CScriptedServer server;
+    server.On("/f", CServerScript()
+                        .Send(CServerScript::Head(200, 2000) + Bytes(1000))
+                        .Pause(1700)
+                        .Send(Bytes(1000)));
+    CTransferFixture fixture;
+    // Start half a second into a clock second: the second chunk then comes two clock seconds after the first.
+    WaitForClockSecondStart();
+    Sleep(500);
+    EXPECT_TRUE(fixture.Transfer(server.Url("/f")));
+    EXPECT_EQ(fixture.job.m_nSpeed, 1000);
+    // First chunk: the record's earlier figure; second chunk ends the sample; then the final refresh.
+    EXPECT_EQ(fixture.displays.m_speedTexts,
+              (std::vector<std::wstring>{L"下载速度: 0.0 b/s", L"下载速度: 1000.0 b/s", L"下载速度: 1000.0 b/s"}));
+}
+
+TEST(Transfer, StopDuringTheReadLoopKeepsWhatWasWrittenWithoutFinalRefresh)
+{
+    const std::string body = Bytes(30 * kChunk);
+    CServerScript script;
+    script.Send(CServerScript::Head(200, body.size())).Pause(20);
+    for (int i = 0; i < 30; ++i)
+        script.Send(body.substr(static_cast<size_t>(i) * kChunk, kChunk)).Pause(5);
+    CScriptedServer server;
+    server.On("/f", script);
+    CTransferFixture fixture;
+    fixture.displays.m_onSetPos = [&](int) { fixture.job.m_bStop = true; };  // at the first chunk's refresh
+
+    EXPECT_FALSE(fixture.Transfer(server.Url("/f")));
+    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kStopped);
+    EXPECT_EQ(fixture.displays.m_positions.size(), 1u);
+    const std::optional<std::string> file = ReadWholeFile(fixture.strTarget);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(static_cast<int64_t>(file->size()), fixture.job.m_nDownloaded);
+    EXPECT_EQ(*file, body.substr(0, file->size()));
+    EXPECT_TRUE(FileIsClosed(fixture.strTarget));
+}
+
+TEST(Transfer, StopAfterTheLastChunkStillFails)
+{
+    const std::string body = Bytes(3000);
+    CScriptedServer server;
+    server.On("/f", CServerScript::Complete(body));
+    CTransferFixture fixture;
+    fixture.displays.m_onSetPos = [&](int nPosition) {
+        if (nPosition == 100)
+            fixture.job.m_bStop = true;  // during the refresh after the loop
+    };
+    EXPECT_FALSE(fixture.Transfer(server.Url("/f")));
+    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kStopped);
+    EXPECT_EQ(ReadWholeFile(fixture.strTarget), body);
+}
+
+TEST(Transfer, LargeBodyArrivesByteForByte)
+{
+    constexpr size_t kBytes = 64u * 1024 * 1024;
+    const std::string body = MakeBody(kBytes, 64);
+    const std::wstring strServed = testenv::StaticFolder() + L"\\large.bin";
+    FILE* pFile = nullptr;
+    ASSERT_EQ(_wfopen_s(&pFile, strServed.c_str(), L"wb"), 0);
+    ASSERT_EQ(fwrite(body.data(), 1, body.size(), pFile), body.size());
+    fclose(pFile);
+
+    CTransferFixture fixture;
+    EXPECT_TRUE(fixture.Transfer("https://localhost:" + std::to_string(testenv::TlsPort()) + "/static/large.bin"));
+    _wremove(strServed.c_str());
+    EXPECT_EQ(fixture.displays.m_positions.back(), 100);
+    EXPECT_EQ(fixture.displays.Position(), 100);
+    EXPECT_EQ(fixture.displays.m_sizeTexts, std::vector<std::wstring>{L"文件大小: 64.0 MB"});
+    const std::optional<std::string> file = ReadWholeFile(fixture.strTarget);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->size(), kBytes);
+    EXPECT_TRUE(*file == body) << "the downloaded bytes differ";
+}

@@ -1,0 +1,721 @@
+// The main dialog as a real window: geometry, the five views, the system menu, and every transition
+// driven by its commands and by a real worker downloading from the TLS test server.
+#include "MainDialogServer.h"
+#include "PathHelpers.h"
+#include "TarnvikHSDownloaderDlg.h"
+#include "TestEnvironment.h"
+#include "TextConversion.h"
+#include "WindowTest.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <atomic>
+#include <thread>
+#include <string>
+
+#include "resource.h"
+
+using namespace wintest;
+
+namespace {
+
+constexpr int kWidth = 650;
+constexpr int kHeight = 360;
+constexpr DWORD kDownloadTimeoutMs = 15000;
+
+const std::string kBody(100000, 'x');
+
+RECT ItemRect(HWND dialog, int id)
+{
+    RECT rc;
+    GetWindowRect(GetDlgItem(dialog, id), &rc);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+bool Shown(HWND dialog, int id)
+{
+    return (GetWindowLongPtrW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+// Pixels of a bitmap resource, in the same layout as a capture.
+CPixels BitmapPixels(UINT id)
+{
+    CPixels pixels;
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (bitmap == nullptr)
+        return pixels;
+    BITMAP info = {};
+    GetObjectW(bitmap, sizeof info, &info);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    pixels.width = info.bmWidth;
+    pixels.height = info.bmHeight;
+    for (int y = 0; y < info.bmHeight; ++y) {
+        for (int x = 0; x < info.bmWidth; ++x)
+            pixels.data.push_back(GetPixel(dc, x, y));
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    return pixels;
+}
+
+// Share of the pixels of `shot` inside [origin, origin + image size) that equal the image's.
+double Match(const CPixels& shot, const CPixels& image, int originX = 0, int originY = 0)
+{
+    if (image.width == 0)
+        return 0;
+    int equal = 0;
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x)
+            equal += shot.At(originX + x, originY + y) == image.At(x, y);
+    }
+    return static_cast<double>(equal) / (image.width * image.height);
+}
+
+// Share of the background pixels (outside every visible control) that show the given bitmap.
+double BackgroundMatch(HWND dialog, UINT bitmapId)
+{
+    const CPixels shot = CaptureClient(dialog);
+    const CPixels image = BitmapPixels(bitmapId);
+    std::vector<RECT> covered;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE)
+            covered.push_back(ItemRect(dialog, GetDlgCtrlID(child)));
+    }
+    int total = 0, equal = 0;
+    for (int y = 0; y < image.height && y < shot.height; y += 3) {
+        for (int x = 0; x < image.width && x < shot.width; x += 3) {
+            const POINT p = {x, y};
+            bool skip = false;
+            for (const RECT& rc : covered)
+                skip = skip || PtInRect(&rc, p);
+            if (skip)
+                continue;
+            ++total;
+            equal += shot.At(x, y) == image.At(x, y);
+        }
+    }
+    return total ? static_cast<double>(equal) / total : 0;
+}
+
+double ButtonMatch(HWND dialog, int id, UINT bitmapId)
+{
+    RedrawWindow(GetDlgItem(dialog, id), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    PumpFor(30);
+    return Match(CaptureClient(GetDlgItem(dialog, id)), BitmapPixels(bitmapId));
+}
+
+// Runs `act` on the first visible "提示" message box of this thread, from inside the box's own loop.
+struct CMessageBoxAnswer {
+    std::wstring text;
+    HWND owner = reinterpret_cast<HWND>(-1);
+    bool seen = false;
+};
+
+void AnswerMessageBoxSoon(CMessageBoxAnswer& answer, std::function<void(HWND)> act = nullptr, int tries = 100)
+{
+    RunSoon(
+        [&answer, act, tries] {
+            HWND box = FindWindowW(L"#32770", L"提示");
+            if (box == nullptr || GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId()) {
+                if (tries > 0)
+                    AnswerMessageBoxSoon(answer, act, tries - 1);
+                return;
+            }
+            wchar_t text[256] = {};
+            GetDlgItemTextW(box, 0xFFFF, text, 256);
+            answer.text = text;
+            answer.owner = GetWindow(box, GW_OWNER);
+            answer.seen = true;
+            if (act)
+                act(box);
+            else
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+        },
+        30);
+}
+
+class MainDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dlg = std::make_unique<CTarnvikHSDownloaderDlg>();
+        ASSERT_TRUE(m_dlg->Create(nullptr));
+        m_hWnd = m_dlg->m_hWnd;
+        PumpFor(50);
+    }
+
+    void TearDown() override
+    {
+        CancelScripts();
+        if (IsWindow(m_hWnd))
+            DestroyWindow(m_hWnd);
+        // A worker still running keeps its own share of the job record; let it finish before the next test.
+        std::weak_ptr<CDownloadJob> job = m_dlg->m_job;
+        m_dlg.reset();
+        if (m_server)
+            m_server->Release();
+        PumpUntil([&] { return job.expired(); }, kDownloadTimeoutMs);
+    }
+
+    void Command(int id)
+    {
+        SendMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(m_hWnd, id)));
+    }
+
+    bool WaitView(int state, DWORD timeoutMs = kDownloadTimeoutMs)
+    {
+        return PumpUntil([&] { return m_dlg->m_nViewState == state; }, timeoutMs);
+    }
+
+    // Serves `reply` as https://localhost:PORT/TarnvikBrowser.exe and points the path box at a new folder.
+    std::string PrepareDownload(const CMainDialogServer::Reply& reply, const char* tag)
+    {
+        if (!m_server)
+            m_server = std::make_unique<CMainDialogServer>(testenv::BackendPort());
+        EXPECT_TRUE(m_server->IsListening());
+        m_server->SetReply(reply);
+        const std::string folder = testenv::MakeScratchFolder(tag);
+        m_dlg->m_editPath.SetPathText(folder);
+        return folder;
+    }
+
+    // Starts a download that the server holds after its first bytes, and waits for the downloading view.
+    std::string StartHeldDownload(const char* tag, bool cutAfterHold = false)
+    {
+        CMainDialogServer::Reply reply;
+        reply.body = kBody;
+        reply.hold = true;
+        reply.holdAfter = 1000;
+        reply.cutAfterHold = cutAfterHold;
+        const std::string folder = PrepareDownload(reply, tag);
+        Command(IDC_DOWNLOAD);
+        EXPECT_TRUE(WaitView(VS_DOWNLOADING));
+        EXPECT_TRUE(m_server->WaitUntilHolding(kDownloadTimeoutMs));
+        return folder;
+    }
+
+    // Answers the confirmation with the given button once it is on screen; runs inside its modal loop.
+    void AnswerTipSoon(int button, std::function<void()> before = nullptr, int tries = 100)
+    {
+        RunSoon(
+            [this, button, before, tries] {
+                if (!m_dlg->m_tipDlg.m_bOpen || !IsWindowVisible(m_dlg->m_tipDlg.m_hWnd)) {
+                    if (tries > 0)
+                        AnswerTipSoon(button, before, tries - 1);
+                    return;
+                }
+                m_bTipSeen = true;
+                if (before)
+                    before();
+                if (button != 0)
+                    PostMessageW(m_dlg->m_tipDlg.m_hWnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+            },
+            30);
+    }
+
+    std::unique_ptr<CTarnvikHSDownloaderDlg> m_dlg;
+    HWND m_hWnd = nullptr;
+    std::unique_ptr<CMainDialogServer> m_server;
+    bool m_bTipSeen = false;
+};
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+TEST_F(MainDialog, GeometryWithTheShippedBitmaps)
+{
+    RECT window;
+    GetWindowRect(m_hWnd, &window);
+    EXPECT_EQ(window.right - window.left, kWidth);
+    EXPECT_EQ(window.bottom - window.top, kHeight);
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_LE(std::abs((window.left + window.right) / 2 - (work.left + work.right) / 2), 1);
+    EXPECT_LE(std::abs((window.top + window.bottom) / 2 - (work.top + work.bottom) / 2), 1);
+
+    struct Placement { int id; int x, y, w, h; };
+    const Placement expected[] = {
+        {IDC_EXIT, 618, 20, 12, 12},         {IDC_MINIMIZE, 592, 20, 12, 12},
+        {IDC_DOWNLOAD, 255, 269, 140, 39},   {IDC_INSTALL, 255, 269, 140, 39},
+        {IDC_REDOWNLOAD, 255, 269, 140, 39}, {IDC_PROGRESS, 78, 340, 494, 10},
+        {IDC_PATH, 163, 189, 324, 24},       {IDC_BROWSE, 488, 184, 43, 30},
+    };
+    for (const Placement& p : expected) {
+        const RECT rc = ItemRect(m_hWnd, p.id);
+        EXPECT_EQ(rc.left, p.x) << p.id;
+        EXPECT_EQ(rc.top, p.y) << p.id;
+        EXPECT_EQ(rc.right - rc.left, p.w) << p.id;
+        EXPECT_EQ(rc.bottom - rc.top, p.h) << p.id;
+    }
+    // The status texts stand on a line 5 px above the bar: size left, percent centred, speed right.
+    for (const int id : {IDC_FILE_SIZE, IDC_PERCENT, IDC_SPEED})
+        EXPECT_EQ(ItemRect(m_hWnd, id).bottom, 335) << id;
+    EXPECT_EQ(ItemRect(m_hWnd, IDC_FILE_SIZE).left, 29);
+    EXPECT_EQ(ItemRect(m_hWnd, IDC_SPEED).right, 621);
+    const RECT percent = ItemRect(m_hWnd, IDC_PERCENT);
+    EXPECT_EQ(percent.left, 325 - (percent.right - percent.left) / 2);
+    // The plain buttons keep their template size, 50 px from the right and 20 px from the bottom.
+    for (const int id : {IDC_STOP, IDC_GIVEUP}) {
+        const RECT rc = ItemRect(m_hWnd, id);
+        EXPECT_EQ(rc.right, 600) << id;
+        EXPECT_EQ(rc.bottom, 340) << id;
+    }
+}
+
+TEST_F(MainDialog, EveryViewShowsItsControlsImagesColoursAndBackground)
+{
+    struct View {
+        const char* name;
+        void (CTarnvikHSDownloaderDlg::*paint)();
+        int state;
+        UINT background;
+        std::set<int> shown;
+        UINT minimize, close;
+        COLORREF pathBack, pathBorder;  // 0 when the view leaves them as they were
+    };
+    const View views[] = {
+        {"ready", &CTarnvikHSDownloaderDlg::ShowReadyView, VS_READY, IDB_BG_READY,
+         {IDC_DOWNLOAD, IDC_PATH, IDC_BROWSE}, IDB_MINIMIZE_NORMAL, IDB_CLOSE_NORMAL, RGB(57, 55, 125),
+         RGB(168, 165, 216)},
+        {"downloading", &CTarnvikHSDownloaderDlg::ShowDownloadingView, VS_DOWNLOADING, IDB_BG_DOWNLOADING,
+         {IDC_PROGRESS, IDC_PERCENT, IDC_FILE_SIZE, IDC_SPEED}, IDB_MINIMIZE_NORMAL, IDB_CLOSE_NORMAL, 0, 0},
+        {"download-failed", &CTarnvikHSDownloaderDlg::ShowDownloadFailedView, VS_DOWNLOAD_FAILED,
+         IDB_BG_DOWNLOAD_FAILED, {IDC_PATH, IDC_BROWSE, IDC_REDOWNLOAD}, IDB_MINIMIZE_DARK_NORMAL,
+         IDB_CLOSE_DARK_NORMAL, RGB(73, 73, 91), RGB(190, 190, 190)},
+        {"completed", &CTarnvikHSDownloaderDlg::ShowCompletedView, VS_COMPLETED, IDB_BG_COMPLETED, {IDC_INSTALL},
+         IDB_MINIMIZE_NORMAL, IDB_CLOSE_NORMAL, 0, 0},
+        {"install-failed", &CTarnvikHSDownloaderDlg::ShowInstallFailedView, VS_INSTALL_FAILED,
+         IDB_BG_INSTALL_FAILED, {IDC_REDOWNLOAD}, IDB_MINIMIZE_DARK_NORMAL, IDB_CLOSE_DARK_NORMAL, 0, 0},
+    };
+    const int all[] = {IDC_DOWNLOAD, IDC_STOP, IDC_PROGRESS, IDC_PERCENT, IDC_FILE_SIZE, IDC_SPEED,
+                       IDC_INSTALL, IDC_GIVEUP, IDC_PATH, IDC_BROWSE, IDC_REDOWNLOAD};
+
+    EXPECT_EQ(m_dlg->m_nViewState, VS_READY) << "the first view";
+    EXPECT_GT(ButtonMatch(m_hWnd, IDC_BROWSE, IDB_BROWSE_NORMAL), 0.95);
+    for (const View& view : views) {
+        SCOPED_TRACE(view.name);
+        (m_dlg.get()->*view.paint)();
+        PumpFor(100);
+        EXPECT_EQ(m_dlg->m_nViewState, view.state);
+        for (const int id : all)
+            EXPECT_EQ(Shown(m_hWnd, id), view.shown.count(id) == 1) << id;
+        EXPECT_TRUE(Shown(m_hWnd, IDC_MINIMIZE));
+        EXPECT_TRUE(Shown(m_hWnd, IDC_EXIT));
+        EXPECT_GT(ButtonMatch(m_hWnd, IDC_MINIMIZE, view.minimize), 0.95);
+        EXPECT_GT(ButtonMatch(m_hWnd, IDC_EXIT, view.close), 0.95);
+        if (view.pathBack != 0) {
+            EXPECT_EQ(m_dlg->m_editPath.m_clrBack, view.pathBack);
+            EXPECT_EQ(m_dlg->m_editPath.m_clrFrameFill, view.pathBack);
+            EXPECT_EQ(m_dlg->m_editPath.m_clrBorder, view.pathBorder);
+            EXPECT_EQ(m_dlg->m_editPath.m_clrBorderHover, RGB(210, 210, 210));
+            LOGBRUSH brush = {};
+            GetObjectW(m_dlg->m_editPath.m_hbrBack, sizeof brush, &brush);
+            EXPECT_EQ(brush.lbColor, view.pathBack);
+        }
+        EXPECT_GT(BackgroundMatch(m_hWnd, view.background), 0.97);
+        SaveScreenshot(CaptureClient(m_hWnd), (std::string("main-") + view.name).c_str());
+    }
+    // The dark Browse images of the failed view stay for the rest of the run.
+    m_dlg->ShowReadyView();
+    PumpFor(50);
+    EXPECT_GT(ButtonMatch(m_hWnd, IDC_BROWSE, IDB_BROWSE_DARK_NORMAL), 0.95);
+}
+
+TEST_F(MainDialog, TitleIconsAndSystemMenu)
+{
+    char title[64] = {};
+    GetWindowTextA(m_hWnd, title, sizeof title);
+    EXPECT_STREQ(title, "Tarnvik浏览器高速下载器");
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(m_hWnd, WM_GETICON, ICON_BIG, 0)), m_dlg->m_hAppIcon);
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0)), m_dlg->m_hAppIcon);
+    EXPECT_NE(m_dlg->m_hAppIcon, nullptr);
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(m_hWnd, WM_QUERYDRAGICON, 0, 0)), m_dlg->m_hAppIcon);
+
+    HMENU menu = GetSystemMenu(m_hWnd, FALSE);
+    const int count = GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+    MENUITEMINFOW separator = {};
+    separator.cbSize = sizeof separator;
+    separator.fMask = MIIM_FTYPE;
+    GetMenuItemInfoW(menu, count - 2, TRUE, &separator);
+    EXPECT_TRUE(separator.fType & MFT_SEPARATOR);
+    EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, count - 1, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"关于 TarnvikHSDownloader(&A)...");
+
+    std::wstring aboutTitle;
+    RunSoon([&] {
+        HWND about = GetWindow(GetActiveWindow(), GW_OWNER) == m_hWnd ? GetActiveWindow() : nullptr;
+        wchar_t caption[64] = {};
+        GetWindowTextW(about, caption, 64);
+        aboutTitle = caption;
+        PostMessageW(about, WM_COMMAND, IDOK, 0);
+    }, 200);
+    SendMessageW(m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    EXPECT_EQ(aboutTitle, L"关于 TarnvikHSDownloader");
+    EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
+    EXPECT_FALSE(m_dlg->IsEnded());
+}
+
+TEST_F(MainDialog, KeysCursorAndMinimise)
+{
+    for (const WPARAM key : {WPARAM{VK_ESCAPE}, WPARAM{VK_RETURN}}) {
+        MSG msg = {};
+        msg.hwnd = GetDlgItem(m_hWnd, IDC_PATH);
+        msg.message = WM_KEYDOWN;
+        msg.wParam = key;
+        EXPECT_TRUE(m_dlg->PreTranslateMessage(&msg)) << key;
+    }
+    MSG other = {};
+    other.hwnd = GetDlgItem(m_hWnd, IDC_PATH);
+    other.message = WM_KEYDOWN;
+    other.wParam = 'A';
+    EXPECT_FALSE(m_dlg->PreTranslateMessage(&other));
+
+    const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+    for (const int id : {IDC_DOWNLOAD, IDC_MINIMIZE, IDC_EXIT, IDC_STOP, IDC_INSTALL, IDC_GIVEUP}) {
+        SetCursor(nullptr);
+        const LRESULT handled = SendMessageW(m_hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(GetDlgItem(m_hWnd, id)),
+                                             MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(handled, TRUE) << id;
+        EXPECT_EQ(GetCursor(), hand) << id;
+    }
+    for (const int id : {IDC_BROWSE, IDC_REDOWNLOAD, IDC_PATH}) {
+        SetCursor(nullptr);
+        SendMessageW(m_hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(GetDlgItem(m_hWnd, id)),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_NE(GetCursor(), hand) << id;
+    }
+
+    Command(IDC_MINIMIZE);
+    EXPECT_TRUE(PumpUntil([&] { return IsIconic(m_hWnd) != FALSE; }));
+    EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
+    ShowWindow(m_hWnd, SW_RESTORE);
+}
+
+TEST_F(MainDialog, DraggingTheBackgroundMovesTheWindow)
+{
+    RECT before;
+    GetWindowRect(m_hWnd, &before);
+    SetForegroundWindow(m_hWnd);
+    MoveMouseTo(before.left + 100, before.top + 100);  // plain background
+    // The window manager's move loop runs inside the press's dispatch: the input comes from another thread.
+    std::atomic<bool> done{false};
+    std::thread input([&] {
+        const auto mouse = [](DWORD flags, int x, int y) {
+            INPUT event = {};
+            event.type = INPUT_MOUSE;
+            event.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+            event.mi.dx = x * 65536 / GetSystemMetrics(SM_CXSCREEN);
+            event.mi.dy = y * 65536 / GetSystemMetrics(SM_CYSCREEN);
+            SendInput(1, &event, sizeof event);
+            Sleep(40);
+        };
+        const int x = before.left + 100, y = before.top + 100;
+        mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, x, y);
+        for (int step = 1; step <= 5; ++step)
+            mouse(MOUSEEVENTF_MOVE, x + 8 * step, y + 6 * step);
+        mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, x + 40, y + 30);
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); }, 5000);
+    input.join();
+    PumpFor(150);
+    RECT after;
+    GetWindowRect(m_hWnd, &after);
+    EXPECT_NEAR(after.left - before.left, 40, 1);
+    EXPECT_NEAR(after.top - before.top, 30, 1);
+    EXPECT_EQ(after.right - after.left, kWidth);
+    EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
+}
+
+TEST_F(MainDialog, InvalidFolderShowsItsMessageAndChangesNothing)
+{
+    for (const std::wstring& text : {std::wstring(L"请选择下载路径"), std::wstring(L"dl\\missing\\relative")}) {
+        m_dlg->m_editPath.SetWindowTextW(text.c_str());
+        CMessageBoxAnswer answer;
+        AnswerMessageBoxSoon(answer);
+        Command(IDC_DOWNLOAD);
+        EXPECT_TRUE(answer.seen);
+        EXPECT_EQ(answer.text, L"请选择正确的下载路径");
+        EXPECT_EQ(answer.owner, nullptr) << "the message has no owner window";
+        PumpFor(100);
+        EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
+        EXPECT_FALSE(m_dlg->m_job->m_bRunning);
+    }
+}
+
+TEST_F(MainDialog, DownloadShowsProgressOnlyOnceStartedThenCompletes)
+{
+    const std::string folder = StartHeldDownload("complete");
+    EXPECT_EQ(m_dlg->m_nViewState, VS_DOWNLOADING);
+    EXPECT_TRUE(Shown(m_hWnd, IDC_PROGRESS));
+    EXPECT_GT(BackgroundMatch(m_hWnd, IDB_BG_DOWNLOADING), 0.9);
+    SaveScreenshot(CaptureClient(m_hWnd), "main-downloading-live");
+    m_server->Release();
+    ASSERT_TRUE(WaitView(VS_COMPLETED));
+    EXPECT_EQ(m_dlg->m_job->GetTargetPath(), folder + "TarnvikBrowser.exe");
+    EXPECT_EQ(ReadFile(folder + "TarnvikBrowser.exe"), kBody);
+    EXPECT_TRUE(PumpUntil([&] { return !Shown(m_hWnd, IDC_PROGRESS); }));
+    EXPECT_TRUE(Shown(m_hWnd, IDC_INSTALL));
+}
+
+TEST_F(MainDialog, ViewStaysReadyUntilTheWorkerReportsItsStart)
+{
+    CMainDialogServer::Reply reply;
+    reply.body = kBody;
+    PrepareDownload(reply, "start");
+    Command(IDC_DOWNLOAD);
+    // The command itself changes nothing: only the worker's first notice does.
+    EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
+    EXPECT_TRUE(WaitView(VS_COMPLETED));
+}
+
+TEST_F(MainDialog, SecondStartWhileAJobRunsIsIgnored)
+{
+    const std::string folder = StartHeldDownload("twice");
+    Command(IDC_DOWNLOAD);
+    Command(IDC_REDOWNLOAD);
+    m_server->Release();
+    ASSERT_TRUE(WaitView(VS_COMPLETED));
+    PumpFor(300);
+    EXPECT_EQ(m_server->RequestCount(), 1);
+    EXPECT_FALSE(PathExists(folder + "TarnvikBrowser1.exe"));
+}
+
+TEST_F(MainDialog, FailedDownloadThenRedownloadCompletes)
+{
+    CMainDialogServer::Reply missing;
+    missing.status = "404 Not Found";
+    missing.body = "no";
+    const std::string folder = PrepareDownload(missing, "fail");
+    Command(IDC_DOWNLOAD);
+    ASSERT_TRUE(WaitView(VS_DOWNLOAD_FAILED));
+    EXPECT_TRUE(Shown(m_hWnd, IDC_REDOWNLOAD));
+    EXPECT_EQ(m_dlg->m_editPath.m_clrBack, RGB(73, 73, 91));
+
+    CMainDialogServer::Reply good;
+    good.body = kBody;
+    m_server->SetReply(good);
+    Command(IDC_REDOWNLOAD);
+    ASSERT_TRUE(WaitView(VS_COMPLETED));
+    EXPECT_EQ(ReadFile(m_dlg->m_job->GetTargetPath()), kBody);
+}
+
+TEST_F(MainDialog, CloseWhileDownloadingAsksAndCancelKeepsGoing)
+{
+    StartHeldDownload("cancel");
+    AnswerTipSoon(IDC_TIP_CANCEL, [this] {
+        PumpFor(100);
+        RECT main, tip;
+        GetWindowRect(m_hWnd, &main);
+        GetWindowRect(m_dlg->m_tipDlg.m_hWnd, &tip);
+        // Centred over the main window, the question's picture lines up with the downloading background.
+        EXPECT_EQ(tip.left - main.left, 172);
+        EXPECT_EQ(tip.top - main.top, 88);
+        SaveScreenshot(CaptureScreen(main), "main-confirmation");
+    });
+    Command(IDC_EXIT);
+    EXPECT_TRUE(m_bTipSeen);
+    EXPECT_FALSE(m_dlg->IsEnded());
+    EXPECT_EQ(m_dlg->m_nViewState, VS_DOWNLOADING);
+    EXPECT_TRUE(IsWindowVisible(m_hWnd));
+    m_server->Release();
+    EXPECT_TRUE(WaitView(VS_COMPLETED));
+}
+
+TEST_F(MainDialog, CloseWhileDownloadingConfirmedHidesAndEndsWithinTheWait)
+{
+    StartHeldDownload("confirm");
+    AnswerTipSoon(IDC_TIP_OK);
+    const DWORD start = GetTickCount();
+    Command(IDC_EXIT);
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_TRUE(m_bTipSeen);
+    EXPECT_TRUE(m_dlg->IsEnded());
+    EXPECT_EQ(m_dlg->GetEndResult(), IDCANCEL);
+    EXPECT_FALSE(IsWindowVisible(m_hWnd));
+    EXPECT_LT(elapsed, 3600u);
+    EXPECT_TRUE(m_dlg->m_job->m_bStop);
+}
+
+TEST_F(MainDialog, CompletionWithdrawsTheQuestion)
+{
+    StartHeldDownload("withdraw");
+    AnswerTipSoon(0, [this] { m_server->Release(); });
+    Command(IDC_EXIT);
+    EXPECT_TRUE(m_bTipSeen);
+    EXPECT_FALSE(m_dlg->m_tipDlg.m_bOpen);
+    EXPECT_FALSE(m_dlg->m_tipDlg.m_bConfirmed);
+    EXPECT_EQ(m_dlg->m_nViewState, VS_COMPLETED);
+    EXPECT_FALSE(m_dlg->IsEnded());
+}
+
+TEST_F(MainDialog, FailureKeepsTheQuestionAndOkThenEndsAtOnce)
+{
+    StartHeldDownload("keep", true);
+    bool failedBehind = false;
+    AnswerTipSoon(0, [this, &failedBehind] {
+        m_server->Release();
+        failedBehind = PumpUntil([this] { return m_dlg->m_nViewState == VS_DOWNLOAD_FAILED; }, kDownloadTimeoutMs);
+        EXPECT_TRUE(m_dlg->m_tipDlg.m_bOpen) << "a failure leaves the question up";
+        PostMessageW(m_dlg->m_tipDlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_TIP_OK, BN_CLICKED), 0);
+    });
+    const DWORD start = GetTickCount();
+    Command(IDC_EXIT);
+    EXPECT_TRUE(failedBehind);
+    EXPECT_TRUE(m_dlg->IsEnded());
+    EXPECT_LT(GetTickCount() - start, static_cast<DWORD>(kDownloadTimeoutMs));
+}
+
+TEST_F(MainDialog, CloseOrGiveUpInAnyOtherViewEndsAtOnce)
+{
+    struct Case { void (CTarnvikHSDownloaderDlg::*paint)(); int button; };
+    const Case cases[] = {
+        {&CTarnvikHSDownloaderDlg::ShowReadyView, IDC_EXIT},
+        {&CTarnvikHSDownloaderDlg::ShowDownloadFailedView, IDC_EXIT},
+        {&CTarnvikHSDownloaderDlg::ShowCompletedView, IDC_EXIT},
+        {&CTarnvikHSDownloaderDlg::ShowInstallFailedView, IDC_GIVEUP},
+    };
+    for (const Case& c : cases) {
+        CTarnvikHSDownloaderDlg dlg;
+        ASSERT_TRUE(dlg.Create(nullptr));
+        (dlg.*c.paint)();
+        const DWORD start = GetTickCount();
+        SendMessageW(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(c.button, BN_CLICKED), 0);
+        EXPECT_TRUE(dlg.IsEnded()) << dlg.m_nViewState;
+        EXPECT_FALSE(dlg.m_tipDlg.m_bOpen);
+        EXPECT_LT(GetTickCount() - start, static_cast<DWORD>(500));
+        DestroyWindow(dlg.m_hWnd);
+    }
+}
+
+TEST_F(MainDialog, InstallWithoutAFileShowsItsMessageAndTheReadyView)
+{
+    m_dlg->ShowCompletedView();
+    CMessageBoxAnswer answer;
+    AnswerMessageBoxSoon(answer);
+    Command(IDC_INSTALL);
+    EXPECT_EQ(answer.text, L"安装文件不存在，请重新下载安装");
+    EXPECT_EQ(answer.owner, nullptr);
+    EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
+    EXPECT_FALSE(m_dlg->IsEnded());
+}
+
+TEST_F(MainDialog, InstallStartsTheDownloadedInstallerAndEnds)
+{
+    CMainDialogServer::Reply reply;
+    reply.body = ReadFile(WideToAnsi(TARNVIK_TEST_INSTALLER));
+    ASSERT_GT(reply.body.size(), 1000u);
+    const std::string folder = PrepareDownload(reply, "install");
+    Command(IDC_DOWNLOAD);
+    ASSERT_TRUE(WaitView(VS_COMPLETED));
+    Command(IDC_INSTALL);
+    EXPECT_TRUE(m_dlg->IsEnded());
+    const std::string marker = m_dlg->m_job->GetTargetPath() + ".ran";
+    EXPECT_TRUE(PumpUntil([&] { return PathExists(marker); }, 5000)) << marker;
+}
+
+TEST_F(MainDialog, InstallFailureShowsTheInstallFailedView)
+{
+    CMainDialogServer::Reply reply;
+    reply.body = kBody;
+    PrepareDownload(reply, "installfail");
+    Command(IDC_DOWNLOAD);
+    ASSERT_TRUE(WaitView(VS_COMPLETED));
+    ASSERT_TRUE(DeleteFileA(m_dlg->m_job->GetTargetPath().c_str()));
+    Command(IDC_INSTALL);
+    EXPECT_EQ(m_dlg->m_nViewState, VS_INSTALL_FAILED);
+    EXPECT_FALSE(m_dlg->IsEnded());
+    EXPECT_TRUE(Shown(m_hWnd, IDC_REDOWNLOAD));
+}
+
+namespace {
+
+// Cancels the folder chooser (an unowned dialog of this thread other than the main one) once it shows.
+void CancelChooserSoon(HWND mainDialog, int tries = 100)
+{
+    RunSoon(
+        [mainDialog, tries] {
+            for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+                if (w != mainDialog && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
+                    IsWindowVisible(w) && GetWindow(w, GW_OWNER) == nullptr) {
+                    PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+                    return;
+                }
+            }
+            if (tries > 0)
+                CancelChooserSoon(mainDialog, tries - 1);
+        },
+        50);
+}
+
+// Once an unowned box of this thread other than the main dialog shows, presses the main dialog's close button.
+void ClickWhenUnownedBoxShows(HWND mainDialog, HWND* nested, int tries = 100)
+{
+    RunSoon(
+        [mainDialog, nested, tries] {
+            for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+                if (w != mainDialog && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
+                    IsWindowVisible(w) && GetWindow(w, GW_OWNER) == nullptr) {
+                    *nested = w;
+                    PostMessageW(mainDialog, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED), 0);
+                    return;
+                }
+            }
+            if (tries > 0)
+                ClickWhenUnownedBoxShows(mainDialog, nested, tries - 1);
+        },
+        50);
+}
+
+}  // namespace
+
+TEST_F(MainDialog, BrowseCancelledKeepsTheText)
+{
+    m_dlg->m_editPath.SetPathText("C:\\keep");
+    CancelChooserSoon(m_hWnd);
+    Command(IDC_BROWSE);
+    EXPECT_EQ(m_dlg->m_editPath.GetPathText(), "C:\\keep");
+    EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
+}
+
+// The message boxes and the chooser have no owner, so the main window stays usable while they are open:
+// closing it then ends the dialog and takes the nested box down with it.
+TEST_F(MainDialog, ClosingWhileAMessageBoxIsOpenEndsTheDialogAndTheBox)
+{
+    m_dlg->m_editPath.SetWindowTextW(L"请选择下载路径");
+    HWND nested = nullptr;
+    ClickWhenUnownedBoxShows(m_hWnd, &nested);
+    Command(IDC_DOWNLOAD);  // returns once the box is gone
+    EXPECT_NE(nested, nullptr);
+    EXPECT_FALSE(IsWindow(nested));
+    EXPECT_TRUE(m_dlg->IsEnded());
+}
+
+TEST_F(MainDialog, ClosingWhileTheFolderChooserIsOpenEndsTheDialogAndTheChooser)
+{
+    HWND nested = nullptr;
+    ClickWhenUnownedBoxShows(m_hWnd, &nested);
+    Command(IDC_BROWSE);  // returns once the chooser is gone
+    EXPECT_NE(nested, nullptr);
+    EXPECT_FALSE(IsWindow(nested));
+    EXPECT_TRUE(m_dlg->IsEnded());
+}

@@ -1,0 +1,551 @@
+// CTarnvikHSDownloaderDlg: the program's skinned main window, its five views and its commands.
+#include "TarnvikHSDownloaderDlg.h"
+
+#include "AboutDlg.h"
+#include "AfxApi.h"
+#include "Bitmap.h"
+#include "DownloadFolder.h"
+#include "DownloadJobControl.h"
+#include "PaintDC.h"
+#include "PathHelpers.h"
+#include "ResourceModule.h"
+#include "WinApp.h"
+
+#include <shellapi.h>
+
+#include "resource.h"
+
+namespace {
+
+constexpr COLORREF kLabelTextColour = RGB(151, 170, 195);
+constexpr COLORREF kProgressBackColour = RGB(28, 34, 57);
+constexpr COLORREF kProgressBarColour = RGB(34, 164, 255);
+constexpr RECT kProgressRect = {0, 0, 494, 10};
+constexpr int kLabelFontHeight = 18;
+constexpr wchar_t kLabelFontFace[] = L"微软雅黑";
+constexpr char kTitle[] = "Tarnvik浏览器高速下载器";
+constexpr char kMessageCaption[] = "提示";
+constexpr char kBadFolderText[] = "请选择正确的下载路径";
+constexpr char kNoInstallerText[] = "安装文件不存在，请重新下载安装";
+
+constexpr INT_PTR kShellExecuteSucceededAbove = 32;
+
+// Distances of the layout, in pixels from the window's edges.
+constexpr int kCloseRightMargin = 20;
+constexpr int kTopMargin = 20;
+constexpr int kMinimizeGap = 34;
+constexpr int kActionBottomMargin = 52;
+constexpr int kPlainButtonRightMargin = 50;
+constexpr int kPlainButtonBottomMargin = 20;
+constexpr int kProgressBottomMargin = 10;
+constexpr int kLabelSideMargin = 29;
+constexpr int kLabelAboveProgress = 15;
+constexpr int kPathAboveAction = 108;
+constexpr int kBrowseAboveAction = 113;
+
+struct ButtonImages {
+    UINT normal, pressed, hover;
+};
+constexpr ButtonImages kMinimizeLight = {IDB_MINIMIZE_NORMAL, IDB_MINIMIZE_PRESSED, IDB_MINIMIZE_HOVER};
+constexpr ButtonImages kMinimizeDark = {IDB_MINIMIZE_DARK_NORMAL, IDB_MINIMIZE_DARK_PRESSED, IDB_MINIMIZE_DARK_HOVER};
+constexpr ButtonImages kCloseLight = {IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER};
+constexpr ButtonImages kCloseDark = {IDB_CLOSE_DARK_NORMAL, IDB_CLOSE_DARK_PRESSED, IDB_CLOSE_DARK_HOVER};
+constexpr ButtonImages kBrowseDark = {IDB_BROWSE_DARK_NORMAL, IDB_BROWSE_DARK_PRESSED, IDB_BROWSE_DARK_HOVER};
+
+struct PathColours {
+    COLORREF back, border, borderHover;
+};
+constexpr PathColours kPathReady = {RGB(57, 55, 125), RGB(168, 165, 216), RGB(210, 210, 210)};
+constexpr PathColours kPathFailed = {RGB(73, 73, 91), RGB(190, 190, 190), RGB(210, 210, 210)};
+
+// The controls that views show or hide, and a bit for each.
+constexpr int kViewControls[] = {IDC_DOWNLOAD, IDC_STOP,    IDC_PROGRESS, IDC_PERCENT, IDC_FILE_SIZE,      IDC_SPEED,
+                                 IDC_INSTALL,  IDC_GIVEUP, IDC_PATH,     IDC_BROWSE,  IDC_REDOWNLOAD};
+constexpr unsigned Bit(int id)
+{
+    unsigned index = 0;
+    while (kViewControls[index] != id)
+        ++index;
+    return 1u << index;
+}
+
+// Controls over which the cursor becomes a hand.
+constexpr int kHandCursorControls[] = {IDC_DOWNLOAD, IDC_MINIMIZE, IDC_EXIT, IDC_STOP, IDC_INSTALL, IDC_GIVEUP};
+
+void ShowMessage(const char* text)
+{
+    MessageBoxA(nullptr, text, kMessageCaption, MB_OK);
+}
+
+int Width(const RECT& rc) { return rc.right - rc.left; }
+int Height(const RECT& rc) { return rc.bottom - rc.top; }
+
+// Dialogs of this thread without an owner and without an object of ours: the message boxes and the folder
+// chooser, which run loops of their own.
+BOOL CALLBACK CancelUnownedDialog(HWND hWnd, LPARAM)
+{
+    wchar_t className[16] = {};
+    GetClassNameW(hWnd, className, 16);
+    if (lstrcmpW(className, L"#32770") == 0 && GetWindow(hWnd, GW_OWNER) == nullptr && IsWindowVisible(hWnd) &&
+        CWnd::FromHandlePermanent(hWnd) == nullptr)
+        PostMessageW(hWnd, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
+}  // namespace
+
+// One column of the views table: state, Minimise and Close images, Browse images (or none), path colours
+// (or none), and the controls shown (all others hidden).
+struct CTarnvikHSDownloaderDlg::ViewLook {
+    int state;
+    ButtonImages minimize;
+    ButtonImages close;
+    const ButtonImages* browse;
+    const PathColours* path;
+    unsigned shown;
+};
+
+CTarnvikHSDownloaderDlg::CTarnvikHSDownloaderDlg()
+    : CDialogEx(IDD_MAIN),
+      m_job(std::make_shared<CDownloadJob>()),
+      m_hAppIcon(LoadIconW(GetResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
+{
+}
+
+CTarnvikHSDownloaderDlg::~CTarnvikHSDownloaderDlg() = default;
+
+void CTarnvikHSDownloaderDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialogEx::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    DDX_Control(pDX, IDC_PERCENT, m_lblPercent);
+    DDX_Control(pDX, IDC_DOWNLOAD, m_btnDownload);
+    DDX_Control(pDX, IDC_STOP, m_btnStop);
+    DDX_Control(pDX, IDC_INSTALL, m_btnInstall);
+    DDX_Control(pDX, IDC_GIVEUP, m_btnGiveUp);
+    DDX_Control(pDX, IDC_MINIMIZE, m_btnMinimize);
+    DDX_Control(pDX, IDC_EXIT, m_btnExit);
+    DDX_Control(pDX, IDC_PATH, m_editPath);
+    DDX_Control(pDX, IDC_BROWSE, m_btnBrowse);
+    DDX_Control(pDX, IDC_REDOWNLOAD, m_btnRedownload);
+    DDX_Control(pDX, IDC_FILE_SIZE, m_lblSize);
+    DDX_Control(pDX, IDC_SPEED, m_lblSpeed);
+}
+
+BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
+{
+    CDialogEx::OnInitDialog();
+
+    if (HMENU systemMenu = GetSystemMenu(FALSE)) {
+        wchar_t about[128] = {};
+        if (LoadStringW(GetResourceModule(), IDS_ABOUTBOX, about, 128) > 0) {
+            AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+    SetIcon(m_hAppIcon, TRUE);
+    SetIcon(m_hAppIcon, FALSE);
+    SetWindowTextA(kTitle);
+
+    const std::pair<UINT, CBrush*> backgrounds[] = {{IDB_BG_READY, &m_brReady},
+                                                     {IDB_BG_DOWNLOADING, &m_brDownloading},
+                                                     {IDB_BG_DOWNLOAD_FAILED, &m_brDownloadFailed},
+                                                     {IDB_BG_COMPLETED, &m_brCompleted},
+                                                     {IDB_BG_INSTALL_FAILED, &m_brInstallFailed}};
+    for (const auto& [bitmapId, brush] : backgrounds) {
+        CBitmap picture;
+        if (picture.LoadBitmap(bitmapId))
+            brush->CreatePatternBrush(picture);
+    }
+
+    CBitmap ready;
+    ready.LoadBitmap(IDB_BG_READY);
+    const SIZE size = ready.GetSize();
+    if (size.cx > 0 && size.cy > 0)
+        MoveWindow(0, 0, size.cx, size.cy, TRUE);
+
+    const std::pair<CBitmapButtonEx*, ButtonImages> buttons[] = {
+        {&m_btnDownload, {IDB_DOWNLOAD_NORMAL, IDB_DOWNLOAD_PRESSED, IDB_DOWNLOAD_HOVER}},
+        {&m_btnMinimize, kMinimizeLight},
+        {&m_btnExit, kCloseLight},
+        {&m_btnInstall, {IDB_INSTALL_NORMAL, IDB_INSTALL_PRESSED, IDB_INSTALL_HOVER}},
+        {&m_btnRedownload, {IDB_REDOWNLOAD_NORMAL, IDB_REDOWNLOAD_PRESSED, IDB_REDOWNLOAD_HOVER}},
+        {&m_btnBrowse, {IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED, IDB_BROWSE_HOVER}}};
+    for (const auto& [button, images] : buttons) {
+        button->LoadBitmaps(images.normal, images.pressed, images.hover, 0);
+        button->SizeToContent();
+    }
+
+    m_progress.SetRange(0, 100);
+    m_progress.SetPos(0);
+    m_clrLabelText = kLabelTextColour;
+    m_progress.m_rcPaint = kProgressRect;
+    m_progress.MoveWindow(kProgressRect, TRUE);
+    m_progress.m_clrBack = kProgressBackColour;
+    m_progress.m_clrBar = kProgressBarColour;
+
+    m_fontLabels.Attach(CreateFontW(kLabelFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                    kLabelFontFace));
+    m_lblSize.SetFont(m_fontLabels, TRUE);
+    m_lblPercent.SetFont(m_fontLabels, TRUE);
+    m_lblSpeed.SetFont(m_fontLabels, TRUE);
+
+    LayoutControls();
+    ShowReadyView();
+
+    const std::string folder = GetDefaultDownloadFolder();
+    if (!folder.empty()) {
+        m_editPath.SetPathText(folder);
+    } else {
+        m_editPath.m_strHint = kFolderPrompt;
+        m_editPath.SetWindowTextW(kFolderPrompt);
+    }
+    return TRUE;
+}
+
+void CTarnvikHSDownloaderDlg::LayoutControls()
+{
+    RECT dialog;
+    GetWindowRect(&dialog);
+    const int W = Width(dialog);
+    const int H = Height(dialog);
+    const auto sizeOf = [](const CWnd& control) {
+        RECT rc;
+        control.GetWindowRect(&rc);
+        return SIZE{Width(rc), Height(rc)};
+    };
+    const auto place = [this](CWnd& control, int x, int y) {
+        control.SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    };
+
+    const SIZE close = sizeOf(m_btnExit);
+    const SIZE progress = sizeOf(m_progress);
+    const SIZE download = sizeOf(m_btnDownload);
+    const SIZE path = sizeOf(m_editPath);
+
+    place(m_btnExit, W - close.cx - kCloseRightMargin, kTopMargin);
+    place(m_btnMinimize, W - sizeOf(m_btnMinimize).cx - close.cx - kMinimizeGap, kTopMargin);
+    for (CWnd* action : {static_cast<CWnd*>(&m_btnDownload), static_cast<CWnd*>(&m_btnInstall)}) {
+        const SIZE s = sizeOf(*action);
+        place(*action, W / 2 - s.cx / 2, H - s.cy - kActionBottomMargin);
+    }
+    for (CWnd* plain : {&m_btnStop, &m_btnGiveUp}) {
+        const SIZE s = sizeOf(*plain);
+        place(*plain, W - s.cx - kPlainButtonRightMargin, H - s.cy - kPlainButtonBottomMargin);
+    }
+    place(m_progress, W / 2 - progress.cx / 2, H - progress.cy - kProgressBottomMargin);
+    const SIZE sizeLabel = sizeOf(m_lblSize);
+    place(m_lblSize, kLabelSideMargin, H - kLabelAboveProgress - progress.cy - sizeLabel.cy);
+    const SIZE percent = sizeOf(m_lblPercent);
+    place(m_lblPercent, W / 2 - percent.cx / 2, H - kLabelAboveProgress - progress.cy - percent.cy);
+    const SIZE speed = sizeOf(m_lblSpeed);
+    place(m_lblSpeed, W - kLabelSideMargin - speed.cx, H - kLabelAboveProgress - progress.cy - speed.cy);
+    const SIZE redownload = sizeOf(m_btnRedownload);
+    place(m_btnRedownload, W / 2 - redownload.cx / 2, H - kActionBottomMargin - redownload.cy);
+    place(m_editPath, W / 2 - path.cx / 2, H - kPathAboveAction - path.cy - download.cy);
+    place(m_btnBrowse, W / 2 + path.cx / 2 + 1, H - kBrowseAboveAction - path.cy - download.cy);
+}
+
+void CTarnvikHSDownloaderDlg::ShowReadyView()
+{
+    static constexpr ViewLook look = {VS_READY, kMinimizeLight, kCloseLight, nullptr, &kPathReady,
+                                      Bit(IDC_DOWNLOAD) | Bit(IDC_PATH) | Bit(IDC_BROWSE)};
+    ApplyView(look);
+}
+
+void CTarnvikHSDownloaderDlg::ShowDownloadingView()
+{
+    static constexpr ViewLook look = {VS_DOWNLOADING, kMinimizeLight, kCloseLight, nullptr, nullptr,
+                                      Bit(IDC_PROGRESS) | Bit(IDC_PERCENT) | Bit(IDC_FILE_SIZE) | Bit(IDC_SPEED)};
+    ApplyView(look);
+}
+
+void CTarnvikHSDownloaderDlg::ShowDownloadFailedView()
+{
+    static constexpr ViewLook look = {VS_DOWNLOAD_FAILED, kMinimizeDark, kCloseDark, &kBrowseDark, &kPathFailed,
+                                      Bit(IDC_PATH) | Bit(IDC_BROWSE) | Bit(IDC_REDOWNLOAD)};
+    ApplyView(look);
+}
+
+void CTarnvikHSDownloaderDlg::ShowCompletedView()
+{
+    static constexpr ViewLook look = {VS_COMPLETED, kMinimizeLight, kCloseLight, nullptr, nullptr,
+                                      Bit(IDC_INSTALL)};
+    ApplyView(look);
+}
+
+void CTarnvikHSDownloaderDlg::ShowInstallFailedView()
+{
+    static constexpr ViewLook look = {VS_INSTALL_FAILED, kMinimizeDark, kCloseDark, nullptr, nullptr,
+                                      Bit(IDC_REDOWNLOAD)};
+    ApplyView(look);
+}
+
+void CTarnvikHSDownloaderDlg::ApplyView(const ViewLook& look)
+{
+    m_nViewState = look.state;
+    if (look.path != nullptr) {
+        // The box owns its brush: the one replaced is released here.
+        if (const HBRUSH back = CreateSolidBrush(look.path->back)) {
+            DeleteObject(m_editPath.m_hbrBack);
+            m_editPath.m_hbrBack = back;
+        }
+        m_editPath.m_clrBack = look.path->back;
+        m_editPath.m_clrFrameFill = look.path->back;
+        m_editPath.m_clrBorder = look.path->border;
+        m_editPath.m_clrBorderHover = look.path->borderHover;
+    }
+    if (look.browse != nullptr)
+        m_btnBrowse.LoadBitmaps(look.browse->normal, look.browse->pressed, look.browse->hover, 0);
+    m_btnMinimize.LoadBitmaps(look.minimize.normal, look.minimize.pressed, look.minimize.hover, 0);
+    m_btnExit.LoadBitmaps(look.close.normal, look.close.pressed, look.close.hover, 0);
+    for (const int id : kViewControls)
+        ::ShowWindow(::GetDlgItem(m_hWnd, id), (look.shown & Bit(id)) ? SW_SHOW : SW_HIDE);
+    Invalidate(TRUE);
+}
+
+CBrush& CTarnvikHSDownloaderDlg::BackgroundBrush()
+{
+    switch (m_nViewState) {
+    case VS_DOWNLOADING:
+        return m_brDownloading;
+    case VS_DOWNLOAD_FAILED:
+        return m_brDownloadFailed;
+    case VS_COMPLETED:
+        return m_brCompleted;
+    case VS_INSTALL_FAILED:
+        return m_brInstallFailed;
+    default:
+        return m_brReady;
+    }
+}
+
+HBRUSH CTarnvikHSDownloaderDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
+{
+    const HBRUSH base = CDialogEx::OnCtlColor(hDC, pWnd, nCtlColor);
+    const HWND asking = pWnd != nullptr ? pWnd->GetSafeHwnd() : nullptr;
+    if (asking == m_hWnd)
+        return BackgroundBrush();
+    switch (::GetDlgCtrlID(asking)) {
+    case IDC_DOWNLOAD:
+        SetBkMode(hDC, TRANSPARENT);
+        return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    case IDC_PERCENT:
+    case IDC_FILE_SIZE:
+    case IDC_SPEED:
+        SetBkMode(hDC, TRANSPARENT);
+        SetTextColor(hDC, m_clrLabelText);
+        return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    default:
+        return base;
+    }
+}
+
+BOOL CTarnvikHSDownloaderDlg::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN))
+        return TRUE;
+    return CDialogEx::PreTranslateMessage(pMsg);
+}
+
+bool CTarnvikHSDownloaderDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    const bool handled = Route(msg, wParam, lParam, result);
+    if (IsEnded())
+        EndNestedLoops();
+    return handled;
+}
+
+bool CTarnvikHSDownloaderDlg::Route(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (msg) {
+    case WM_SYSCOMMAND:
+        return OnSysCommand(static_cast<UINT>(wParam));
+    case WM_PAINT:
+        return OnPaint();
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<LRESULT>(m_hAppIcon);
+        return true;
+    case WM_DOWNLOAD_STATUS:
+        result = OnDownloadStatus(wParam);
+        return true;
+    case WM_SETCURSOR:
+        if (!OnSetCursor(reinterpret_cast<HWND>(wParam)))
+            break;
+        result = TRUE;
+        return true;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(lParam);
+        break;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && OnCommand(LOWORD(wParam)))
+            return true;
+        if (CDialogEx::OnMessage(msg, wParam, lParam, result))
+            return true;
+        // Commands no window takes go to the application object (its help command).
+        return AfxGetApp() != nullptr && AfxGetApp()->OnCommand(LOWORD(wParam));
+    }
+    return CDialogEx::OnMessage(msg, wParam, lParam, result);
+}
+
+bool CTarnvikHSDownloaderDlg::OnCommand(UINT id)
+{
+    switch (id) {
+    case IDC_DOWNLOAD:
+        OnDownload();
+        return true;
+    case IDC_STOP:
+        OnStop();
+        return true;
+    case IDC_MINIMIZE:
+        OnMinimize();
+        return true;
+    case IDC_EXIT:
+    case IDC_GIVEUP:
+        OnExit();
+        return true;
+    case IDC_INSTALL:
+        OnInstall();
+        return true;
+    case IDC_BROWSE:
+        OnBrowse();
+        return true;
+    case IDC_REDOWNLOAD:
+        OnRedownload();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CTarnvikHSDownloaderDlg::OnSysCommand(UINT nID)
+{
+    if ((nID & 0xFFF0) != IDM_ABOUTBOX)
+        return false;
+    CAboutDlg about;
+    about.DoModal();
+    return true;
+}
+
+bool CTarnvikHSDownloaderDlg::OnPaint()
+{
+    if (!IsIconic())
+        return false;
+    CPaintDC dc(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    RECT client;
+    GetClientRect(&client);
+    const int x = (Width(client) - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (Height(client) - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hAppIcon);
+    return true;
+}
+
+bool CTarnvikHSDownloaderDlg::OnSetCursor(HWND hWnd)
+{
+    if (hWnd == nullptr || ::GetParent(hWnd) != m_hWnd)
+        return false;
+    const int id = ::GetDlgCtrlID(hWnd);
+    for (const int handId : kHandCursorControls) {
+        if (id == handId) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return true;
+        }
+    }
+    return false;
+}
+
+void CTarnvikHSDownloaderDlg::OnLButtonDown(LPARAM lParam)
+{
+    PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+}
+
+LRESULT CTarnvikHSDownloaderDlg::OnDownloadStatus(WPARAM code)
+{
+    switch (code) {
+    case DL_STATUS_STARTED:
+        ShowDownloadingView();
+        break;
+    case DL_STATUS_DONE:
+        if (m_tipDlg.m_bOpen)
+            m_tipDlg.CloseTip();
+        ShowCompletedView();
+        break;
+    case DL_STATUS_FAILED:
+        ShowDownloadFailedView();
+        break;
+    }
+    return 0;
+}
+
+void CTarnvikHSDownloaderDlg::OnDownload()
+{
+    const std::string path = m_editPath.GetPathText();
+    if (!PrepareDownloadFolder(path)) {
+        ShowMessage(kBadFolderText);
+        return;
+    }
+    // A job already started and not yet ended keeps the record: the start is then refused and nothing changes.
+    StartDownloadJob(m_job, path, m_hWnd, {m_progress, m_lblPercent, m_lblSize, m_lblSpeed});
+}
+
+void CTarnvikHSDownloaderDlg::OnRedownload()
+{
+    OnDownload();
+}
+
+void CTarnvikHSDownloaderDlg::OnStop()
+{
+    m_tipDlg.DoModal();
+    if (m_tipDlg.m_bConfirmed && m_nViewState != VS_COMPLETED)
+        StopAndClose();
+}
+
+void CTarnvikHSDownloaderDlg::OnExit()
+{
+    if (m_nViewState == VS_DOWNLOADING)
+        OnStop();
+    else
+        StopAndClose();
+}
+
+void CTarnvikHSDownloaderDlg::StopAndClose()
+{
+    StopDownloadJob(*m_job, m_hWnd);
+    CDialogEx::OnCancel();
+}
+
+void CTarnvikHSDownloaderDlg::OnInstall()
+{
+    const std::string path = m_job->GetTargetPath();
+    if (path.empty()) {
+        ShowMessage(kNoInstallerText);
+        ShowReadyView();
+        return;
+    }
+    const HINSTANCE started = ShellExecuteA(nullptr, "open", path.c_str(), "", "", SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(started) > kShellExecuteSucceededAbove)
+        OnExit();
+    else
+        ShowInstallFailedView();
+}
+
+void CTarnvikHSDownloaderDlg::OnBrowse()
+{
+    const std::string folder = ChooseDownloadFolder();
+    if (folder.empty())
+        return;
+    m_editPath.SetPathText(EnsureTrailingSeparator(folder));
+    m_editPath.Invalidate(TRUE);
+}
+
+void CTarnvikHSDownloaderDlg::OnMinimize()
+{
+    PostMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+}
+
+void CTarnvikHSDownloaderDlg::EndNestedLoops()
+{
+    EnumThreadWindows(GetCurrentThreadId(), CancelUnownedDialog, 0);
+}
