@@ -100,6 +100,22 @@ tarnvik_make_prefix() {
     touch "$WINEPREFIX/.tarnvik-ready"
 }
 
+# Configures and builds one preset; fails on any compiler warning. Extra arguments go to the configure step.
+tarnvik_build_preset() {
+    local preset=$1; shift
+    log "building $preset"
+    mkdir -p "$TARNVIK_ROOT/build"
+    local buildlog=$TARNVIK_ROOT/build/$preset.log
+    (cd "$TARNVIK_ROOT" && cmake --preset "$preset" "$@" >"$buildlog" 2>&1 && cmake --build --preset "$preset" >>"$buildlog" 2>&1) || {
+        grep -E -A3 'error|FAILED|Error' "$buildlog" | head -60 >&2
+        die "build of $preset failed ($buildlog)"
+    }
+    if grep -q 'warning:' "$buildlog"; then
+        grep -A3 'warning:' "$buildlog" | head -60 >&2
+        die "build of $preset has warnings ($buildlog)"
+    fi
+}
+
 # Starts Xvfb on the first free display unless DISPLAY already names a usable one.
 tarnvik_start_xvfb() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi

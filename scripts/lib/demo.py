@@ -1,0 +1,99 @@
+"""The demo's walk through the program: with a display of the user's own, it serves the demo installer and waits
+while the user clicks; on its own Xvfb it downloads, shows each view, installs, and saves a screenshot of each step.
+
+    demo.py PROGRAM INSTALLER PORT WORKDIR (interactive|walk)
+"""
+import os
+import sys
+import time
+
+import drive
+
+CLICKS = {"action": (325, 288), "path": (325, 201), "close": (624, 26), "tip_cancel": (374, 216)}
+SIZE = 6 * 1024 * 1024
+RATE = 1536 * 1024  # slow enough to watch the progress bar for a few seconds
+
+
+def payload(installer):
+    with open(installer, "rb") as f:
+        data = f.read()
+    return data + bytes((i * 13 + 1) & 0xFF for i in range(SIZE - len(data)))
+
+
+def say(text):
+    print(f"demo: {text}", flush=True)
+
+
+def set_folder(program, folder):
+    program.click(*CLICKS["path"])
+    drive.press_key("End")
+    drive.press_key("shift+Home")
+    drive.press_key("BackSpace")
+    drive.type_text(folder)
+
+
+def walk(program_exe, body, port, work):
+    shots = os.path.join(work, "screenshots")
+    os.makedirs(shots, exist_ok=True)
+    folder = os.path.join(work, "downloads")
+    os.makedirs(folder, exist_ok=True)
+    for name in os.listdir(folder):
+        os.remove(os.path.join(folder, name))
+
+    def shot(program, name, what):
+        time.sleep(0.6)  # let the view finish painting
+        program.capture(os.path.join(shots, name))
+        say(f"{what}: {os.path.join(shots, name)}")
+
+    with drive.TlsServer(os.path.join(work, "server"), port):
+        with drive.Backend(port + 1, body, cut_after=len(body) // 3):
+            program = drive.Program(program_exe).start()
+            try:
+                shot(program, "1-ready.png", "the ready view")
+                set_folder(program, drive.windows_path(folder))
+                program.click(*CLICKS["action"])
+                time.sleep(2.5)
+                shot(program, "2-download-failed.png", "the server cut the download off: the download-failed view")
+            except Exception:
+                program.kill()
+                raise
+        with drive.Backend(port + 1, body, rate=RATE):
+            try:
+                program.click(*CLICKS["action"])  # Redownload
+                time.sleep(2.0)
+                shot(program, "3-downloading.png", "downloading again, at about 1.5 MB/s")
+                program.click(*CLICKS["close"])
+                time.sleep(1.0)
+                shot(program, "4-confirmation.png", "Close while downloading asks first")
+                program.click(*CLICKS["tip_cancel"])
+                say("answered Cancel: the download goes on")
+                target = os.path.join(folder, "TarnvikBrowser1.exe")
+                drive.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) == len(body), 60, 0.2,
+                               "the download to complete")
+                shot(program, "5-completed.png", "the completed view")
+                ok = drive.sha256(target) == drive.sha256_bytes(body)
+                say(f"{target}: {len(body)} bytes, {'identical to' if ok else 'DIFFERENT from'} the served file")
+                program.click(*CLICKS["action"])  # Install
+                code = program.wait_exit(15)
+                say(f"Install started the installer; the downloader ended with exit code {code}")
+                drive.wait_for(lambda: os.path.exists(target + ".ran"), 15, 0.1, "the installer's marker")
+                say(f"the installer ran: it left {target}.ran")
+                return 0 if ok and code == 0 else 1
+            finally:
+                program.kill()
+
+
+def interactive(program_exe, body, port, work):
+    with drive.TlsServer(os.path.join(work, "server"), port) as server:
+        server.publish("TarnvikBrowser.exe", body)
+        say(f"serving the demo installer at https://localhost:{port}/TarnvikBrowser.exe; close the window to end")
+        program = drive.Program(program_exe).start()
+        program.process.wait()
+        server.withdraw("TarnvikBrowser.exe")
+    return 0
+
+
+if __name__ == "__main__":
+    program_exe, installer, port, work, mode = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4], sys.argv[5]
+    run = walk if mode == "walk" else interactive
+    sys.exit(run(program_exe, payload(installer), port, work))

@@ -1,0 +1,236 @@
+"""Drives the real program from outside, as a user would: a TLS web server on loopback, a scripted backend behind
+it, the program under Wine on an X display, clicks with xdotool and screenshots read back by pixels.
+
+Used by the end-to-end tests and by the demo. Run with Debian's /usr/bin/python3 (it needs python3-pil).
+"""
+import hashlib
+import http.server
+import os
+import subprocess
+import threading
+import time
+
+from PIL import Image
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SCRIPTS = os.path.join(ROOT, "scripts")
+STATE = os.environ.get("TARNVIK_STATE", os.path.join(ROOT, "build", ".state"))
+MAIN_TITLE = "Tarnvik浏览器高速下载器"
+MESSAGE_TITLE = "提示"
+WINDOW_SIZE = (650, 360)
+
+
+def wait_for(predicate, timeout, step=0.05, what="condition"):
+    """Polls predicate until it returns something truthy; raises TimeoutError after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(step)
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def windows_path(linux_path):
+    """The path as Wine's programs see it (drive Z: is the Linux root)."""
+    return "Z:" + os.path.abspath(linux_path).replace("/", "\\")
+
+
+class TlsServer:
+    """nginx on https://localhost:PORT (scripts/test-server): files under www/ as they are, the rest proxied to
+    the scripted backend on PORT+1. With untrusted=True it presents a certificate the prefix does not trust."""
+
+    def __init__(self, directory, port, untrusted=False):
+        self.directory, self.port, self.untrusted = directory, port, untrusted
+        self.www = os.path.join(directory, "www")
+
+    def __enter__(self):
+        args = [os.path.join(SCRIPTS, "test-server"), "start", self.directory, str(self.port)]
+        if self.untrusted:
+            args.append("untrusted")
+        subprocess.run(args, check=True)
+        return self
+
+    def __exit__(self, *exc):
+        subprocess.run([os.path.join(SCRIPTS, "test-server"), "stop", self.directory], check=False)
+
+    def publish(self, name, data):
+        os.makedirs(self.www, exist_ok=True)
+        with open(os.path.join(self.www, name), "wb") as f:
+            f.write(data)
+
+    def withdraw(self, name):
+        path = os.path.join(self.www, name)
+        if os.path.exists(path):
+            os.remove(path)
+
+
+class Backend:
+    """The scripted server behind nginx: serves `body` with a Content-Length, optionally slowly (bytes per second),
+    cut off after `cut_after` bytes, or answers with a redirect to `redirect` (except for paths under /plain/, which
+    it serves, so that a redirect can point back at it over plain http)."""
+
+    def __init__(self, port, body=b"", rate=None, cut_after=None, redirect=None):
+        self.port, self.body, self.rate, self.cut_after, self.redirect = port, body, rate, cut_after, redirect
+        self.requests = []
+        backend = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def log_message(self, *args):
+                pass
+
+            def do_GET(self):
+                backend.requests.append((self.path, dict(self.headers)))
+                if backend.redirect and not self.path.startswith("/plain/"):
+                    self.send_response(302)
+                    self.send_header("Location", backend.redirect)
+                    self.send_header("Content-Length", "0")
+                    self.send_header("Connection", "close")
+                    self.end_headers()
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Length", str(len(backend.body)))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                backend.send_body(self.wfile)
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.server.daemon_threads = True
+
+    def send_body(self, out):
+        data = self.body if self.cut_after is None else self.body[: self.cut_after]
+        chunk = 8192 if self.rate is None else max(1024, self.rate // 20)
+        try:
+            for offset in range(0, len(data), chunk):
+                out.write(data[offset : offset + chunk])
+                out.flush()
+                if self.rate:
+                    time.sleep(chunk / self.rate)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+
+    def __enter__(self):
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+        return self
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+def xdotool(*args, check=True):
+    result = subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True)
+    if check and result.returncode != 0:
+        raise RuntimeError(f"xdotool {' '.join(map(str, args))}: {result.stderr.strip()}")
+    return result.stdout.strip()
+
+
+def find_windows(title):
+    out = xdotool("search", "--onlyvisible", "--name", f"^{title}$", check=False)
+    return [int(w) for w in out.split()] if out else []
+
+
+def window_geometry(wid):
+    """(x, y, width, height) of an X window on the screen."""
+    values = {}
+    for line in xdotool("getwindowgeometry", "--shell", wid).splitlines():
+        key, _, value = line.partition("=")
+        values[key] = int(value) if value.lstrip("-").isdigit() else value
+    return values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]
+
+
+def click_screen(x, y):
+    """A real click of the left button at screen coordinates (press and release, with the pointer moved first)."""
+    xdotool("mousemove", x, y)
+    time.sleep(0.05)
+    xdotool("click", 1)
+
+
+def press_key(key):
+    xdotool("key", key)
+
+
+def type_text(text):
+    xdotool("type", "--delay", 20, text)
+
+
+def screenshot(path=None):
+    """The whole X screen as a PIL image (saved to path when one is given)."""
+    data = subprocess.run(["import", "-window", "root", "png:-"], capture_output=True, check=True).stdout
+    from io import BytesIO
+
+    image = Image.open(BytesIO(data)).convert("RGB")
+    if path:
+        image.save(path)
+    return image
+
+
+class Program:
+    """The downloader (or any Windows program) started under the project's Wine prefix."""
+
+    def __init__(self, exe):
+        self.exe = exe
+        self.process = None
+        self.wid = None
+
+    def start(self):
+        self.process = subprocess.Popen([os.path.join(SCRIPTS, "wine-run"), self.exe],
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        self.wid = wait_for(lambda: (find_windows(MAIN_TITLE) or [None])[0], 30, 0.1, "the main window")
+        return self
+
+    def origin(self):
+        x, y, _, _ = window_geometry(self.wid)
+        return x, y
+
+    def click(self, x, y):
+        """Clicks at a point given in the main window's client coordinates."""
+        ox, oy = self.origin()
+        click_screen(ox + x, oy + y)
+
+    def capture(self, path=None):
+        """The main window's 650 x 360 pixels as they are on screen."""
+        ox, oy = self.origin()
+        image = screenshot().crop((ox, oy, ox + WINDOW_SIZE[0], oy + WINDOW_SIZE[1]))
+        if path:
+            image.save(path)
+        return image
+
+    def is_visible(self):
+        return self.wid in find_windows(MAIN_TITLE)
+
+    def wait_exit(self, timeout):
+        """The process's exit code, once it has ended; raises TimeoutError when it has not ended in time."""
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise TimeoutError(f"the program did not end within {timeout} s") from None
+
+    def kill(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def message_box_text():
+    """The text of an open "提示" message box (the Wine message box draws it in a static control), or None."""
+    boxes = find_windows(MESSAGE_TITLE)
+    return boxes[0] if boxes else None
+
+
+def close_message_box():
+    wid = wait_for(message_box_text, 10, 0.1, "a message box")
+    xdotool("key", "--window", wid, "Return")
+    wait_for(lambda: not find_windows(MESSAGE_TITLE), 10, 0.1, "the message box to close")
+
+
+def sha256_bytes(data):
+    return hashlib.sha256(data).hexdigest()
