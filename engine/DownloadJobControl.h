@@ -1,4 +1,11 @@
 // Starting and stopping a download job: what the main dialog calls.
+//
+// How the dialog uses the engine:
+//   - keep the record as std::shared_ptr<CDownloadJob> (make_shared once, reuse it for every job);
+//   - on Download / Redownload, after the folder is validated and created: StartDownloadJob;
+//   - handle WM_DOWNLOAD_STATUS: DL_STATUS_STARTED, then exactly one of DL_STATUS_DONE / DL_STATUS_FAILED
+//     (m_bRunning is already false when the final one arrives); after DONE, GetTargetPath() names the file;
+//   - on the quit paths that stop a download: StopDownloadJob, then end the dialog.
 #pragma once
 
 #include "DownloadJob.h"
