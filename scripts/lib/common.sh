@@ -138,7 +138,7 @@ tarnvik_start_xvfb() {
 # Keeps the prefix's services up for the whole run, so each program starts in milliseconds.
 tarnvik_start_wine() {
     tarnvik_wine_env
-    "$WINESERVER" -p
+    "$WINESERVER" -p 2>/dev/null || true  # exits 2 when one already runs for the prefix: keep that one
     "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
