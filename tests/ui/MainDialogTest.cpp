@@ -1,7 +1,7 @@
 // The main dialog as a real window: geometry, the five views, the system menu, and every transition
 // driven by its commands and by a real worker downloading from the TLS test server.
-#include "MainDialogServer.h"
 #include "PathHelpers.h"
+#include "ScriptedServer.h"
 #include "TarnvikHSDownloaderDlg.h"
 #include "TestEnvironment.h"
 #include "TextConversion.h"
@@ -29,6 +29,7 @@ namespace {
 constexpr int kWidth = 650;
 constexpr int kHeight = 360;
 constexpr DWORD kDownloadTimeoutMs = 15000;
+constexpr size_t kHeldAfterBytes = 1000;
 
 const std::string kBody(100000, 'x');
 
@@ -178,27 +179,25 @@ protected:
         return PumpUntil([&] { return m_dlg->m_nViewState == state; }, timeoutMs);
     }
 
-    // Serves `reply` as https://localhost:PORT/TarnvikBrowser.exe and points the path box at a new folder.
-    std::string PrepareDownload(const CMainDialogServer::Reply& reply, const char* tag)
+    // Serves `script` as https://localhost:PORT/TarnvikBrowser.exe and points the path box at a new folder.
+    std::string PrepareDownload(CServerScript script, const char* tag)
     {
         if (!m_server)
-            m_server = std::make_unique<CMainDialogServer>(testenv::BackendPort());
-        EXPECT_TRUE(m_server->IsListening());
-        m_server->SetReply(reply);
+            m_server = std::make_unique<CScriptedServer>(testenv::BackendPort());
+        m_server->On(testenv::kInstallerPath, std::move(script));
         const std::string folder = testenv::MakeScratchFolder(tag);
         m_dlg->m_editPath.SetPathText(folder);
         return folder;
     }
 
     // Starts a download that the server holds after its first bytes, and waits for the downloading view.
+    // Cut after the hold, the connection ends without the rest of the body.
     std::string StartHeldDownload(const char* tag, bool cutAfterHold = false)
     {
-        CMainDialogServer::Reply reply;
-        reply.body = kBody;
-        reply.hold = true;
-        reply.holdAfter = 1000;
-        reply.cutAfterHold = cutAfterHold;
-        const std::string folder = PrepareDownload(reply, tag);
+        CServerScript script = cutAfterHold
+            ? CServerScript().Send(CServerScript::Head(200, kBody.size()) + kBody.substr(0, kHeldAfterBytes)).Hold()
+            : CServerScript::HeldAfter(kBody, kHeldAfterBytes);
+        const std::string folder = PrepareDownload(std::move(script), tag);
         Command(IDC_DOWNLOAD);
         EXPECT_TRUE(WaitView(VS_DOWNLOADING));
         EXPECT_TRUE(m_server->WaitUntilHolding(kDownloadTimeoutMs));
@@ -226,7 +225,7 @@ protected:
 
     std::unique_ptr<CTarnvikHSDownloaderDlg> m_dlg;
     HWND m_hWnd = nullptr;
-    std::unique_ptr<CMainDialogServer> m_server;
+    std::unique_ptr<CScriptedServer> m_server;
     bool m_bTipSeen = false;
 };
 
@@ -479,9 +478,7 @@ TEST_F(MainDialog, DownloadShowsProgressOnlyOnceStartedThenCompletes)
 
 TEST_F(MainDialog, ViewStaysReadyUntilTheWorkerReportsItsStart)
 {
-    CMainDialogServer::Reply reply;
-    reply.body = kBody;
-    PrepareDownload(reply, "start");
+    PrepareDownload(CServerScript::Complete(kBody), "start");
     Command(IDC_DOWNLOAD);
     // The command itself changes nothing: only the worker's first notice does.
     EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
@@ -502,18 +499,13 @@ TEST_F(MainDialog, SecondStartWhileAJobRunsIsIgnored)
 
 TEST_F(MainDialog, FailedDownloadThenRedownloadCompletes)
 {
-    CMainDialogServer::Reply missing;
-    missing.status = "404 Not Found";
-    missing.body = "no";
-    const std::string folder = PrepareDownload(missing, "fail");
+    const std::string folder = PrepareDownload(CServerScript().Send(CServerScript::Head(404, 2) + "no"), "fail");
     Command(IDC_DOWNLOAD);
     ASSERT_TRUE(WaitView(VS_DOWNLOAD_FAILED));
     EXPECT_TRUE(Shown(m_hWnd, IDC_REDOWNLOAD));
     EXPECT_EQ(m_dlg->m_editPath.m_clrBack, RGB(73, 73, 91));
 
-    CMainDialogServer::Reply good;
-    good.body = kBody;
-    m_server->SetReply(good);
+    m_server->On(testenv::kInstallerPath, CServerScript::Complete(kBody));
     Command(IDC_REDOWNLOAD);
     ASSERT_TRUE(WaitView(VS_COMPLETED));
     EXPECT_EQ(ReadFile(m_dlg->m_job->GetTargetPath()), kBody);
@@ -621,10 +613,9 @@ TEST_F(MainDialog, InstallWithoutAFileShowsItsMessageAndTheReadyView)
 
 TEST_F(MainDialog, InstallStartsTheDownloadedInstallerAndEnds)
 {
-    CMainDialogServer::Reply reply;
-    reply.body = ReadFile(WideToAnsi(TARNVIK_TEST_INSTALLER));
-    ASSERT_GT(reply.body.size(), 1000u);
-    const std::string folder = PrepareDownload(reply, "install");
+    const std::string installer = ReadFile(WideToAnsi(TARNVIK_TEST_INSTALLER));
+    ASSERT_GT(installer.size(), 1000u);
+    const std::string folder = PrepareDownload(CServerScript::Complete(installer), "install");
     Command(IDC_DOWNLOAD);
     ASSERT_TRUE(WaitView(VS_COMPLETED));
     Command(IDC_INSTALL);
@@ -635,9 +626,7 @@ TEST_F(MainDialog, InstallStartsTheDownloadedInstallerAndEnds)
 
 TEST_F(MainDialog, InstallFailureShowsTheInstallFailedView)
 {
-    CMainDialogServer::Reply reply;
-    reply.body = kBody;
-    PrepareDownload(reply, "installfail");
+    PrepareDownload(CServerScript::Complete(kBody), "installfail");
     Command(IDC_DOWNLOAD);
     ASSERT_TRUE(WaitView(VS_COMPLETED));
     ASSERT_TRUE(DeleteFileA(m_dlg->m_job->GetTargetPath().c_str()));
