@@ -30,6 +30,10 @@ constexpr int kWidth = 650;
 constexpr int kHeight = 360;
 constexpr DWORD kDownloadTimeoutMs = 15000;
 constexpr size_t kHeldAfterBytes = 1000;
+// How often, and how many times, a script running inside a modal loop looks for the window it answers.
+constexpr UINT kAnswerPeriodMs = 30;
+constexpr UINT kUnownedBoxPeriodMs = 50;
+constexpr int kLookTries = 100;
 
 const std::string kBody(100000, 'x');
 
@@ -116,34 +120,45 @@ double ButtonMatch(HWND dialog, int id, UINT bitmapId)
     return Match(CaptureClient(GetDlgItem(dialog, id)), BitmapPixels(bitmapId));
 }
 
-// Runs `act` on the first visible "提示" message box of this thread, from inside the box's own loop.
+// Runs `act` on the window `find` returns, from inside the loop that runs then (typically the window's own modal
+// loop); looks again every periodMs until the window is there or the tries are spent.
+void ActWhenShown(std::function<HWND()> find, std::function<void(HWND)> act, UINT periodMs, int tries = kLookTries)
+{
+    RunSoon(
+        [find, act, periodMs, tries] {
+            if (const HWND window = find()) {
+                act(window);
+                return;
+            }
+            if (tries > 0)
+                ActWhenShown(find, act, periodMs, tries - 1);
+        },
+        periodMs);
+}
+
+// What the first "提示" message box of this thread said, and to which owner, once answered with OK.
 struct CMessageBoxAnswer {
     std::wstring text;
     HWND owner = reinterpret_cast<HWND>(-1);
     bool seen = false;
 };
 
-void AnswerMessageBoxSoon(CMessageBoxAnswer& answer, std::function<void(HWND)> act = nullptr, int tries = 100)
+void AnswerMessageBoxSoon(CMessageBoxAnswer& answer)
 {
-    RunSoon(
-        [&answer, act, tries] {
-            HWND box = FindWindowW(L"#32770", L"提示");
-            if (box == nullptr || GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId()) {
-                if (tries > 0)
-                    AnswerMessageBoxSoon(answer, act, tries - 1);
-                return;
-            }
+    ActWhenShown(
+        [] {
+            const HWND box = FindWindowW(L"#32770", L"提示");
+            return box != nullptr && GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId() ? box : nullptr;
+        },
+        [&answer](HWND box) {
             wchar_t text[256] = {};
             GetDlgItemTextW(box, 0xFFFF, text, 256);
             answer.text = text;
             answer.owner = GetWindow(box, GW_OWNER);
             answer.seen = true;
-            if (act)
-                act(box);
-            else
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
         },
-        30);
+        kAnswerPeriodMs);
 }
 
 class MainDialog : public ::testing::Test {
@@ -205,22 +220,21 @@ protected:
     }
 
     // Answers the confirmation with the given button once it is on screen; runs inside its modal loop.
-    void AnswerTipSoon(int button, std::function<void()> before = nullptr, int tries = 100)
+    void AnswerTipSoon(int button, std::function<void()> before = nullptr)
     {
-        RunSoon(
-            [this, button, before, tries] {
-                if (!m_dlg->m_tipDlg.m_bOpen || !IsWindowVisible(m_dlg->m_tipDlg.m_hWnd)) {
-                    if (tries > 0)
-                        AnswerTipSoon(button, before, tries - 1);
-                    return;
-                }
+        ActWhenShown(
+            [this] {
+                const CTipWndDlg& tip = m_dlg->m_tipDlg;
+                return tip.m_bOpen && IsWindowVisible(tip.m_hWnd) ? tip.m_hWnd : nullptr;
+            },
+            [this, button, before](HWND tip) {
                 m_bTipSeen = true;
                 if (before)
                     before();
                 if (button != 0)
-                    PostMessageW(m_dlg->m_tipDlg.m_hWnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+                    PostMessageW(tip, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
             },
-            30);
+            kAnswerPeriodMs);
     }
 
     std::unique_ptr<CTarnvikHSDownloaderDlg> m_dlg;
@@ -638,41 +652,33 @@ TEST_F(MainDialog, InstallFailureShowsTheInstallFailedView)
 
 namespace {
 
-// Cancels the folder chooser (an unowned dialog of this thread other than the main one) once it shows.
-void CancelChooserSoon(HWND mainDialog, int tries = 100)
+// A visible dialog of this thread without an owner other than the main one (a message box or the folder chooser).
+HWND UnownedBoxBesides(HWND mainDialog)
 {
-    RunSoon(
-        [mainDialog, tries] {
-            for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
-                if (w != mainDialog && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
-                    IsWindowVisible(w) && GetWindow(w, GW_OWNER) == nullptr) {
-                    PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
-                    return;
-                }
-            }
-            if (tries > 0)
-                CancelChooserSoon(mainDialog, tries - 1);
-        },
-        50);
+    for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+        if (w != mainDialog && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() && IsWindowVisible(w) &&
+            GetWindow(w, GW_OWNER) == nullptr)
+            return w;
+    }
+    return nullptr;
 }
 
-// Once an unowned box of this thread other than the main dialog shows, presses the main dialog's close button.
-void ClickWhenUnownedBoxShows(HWND mainDialog, HWND* nested, int tries = 100)
+// Cancels the folder chooser once it shows.
+void CancelChooserSoon(HWND mainDialog)
 {
-    RunSoon(
-        [mainDialog, nested, tries] {
-            for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
-                if (w != mainDialog && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
-                    IsWindowVisible(w) && GetWindow(w, GW_OWNER) == nullptr) {
-                    *nested = w;
-                    PostMessageW(mainDialog, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED), 0);
-                    return;
-                }
-            }
-            if (tries > 0)
-                ClickWhenUnownedBoxShows(mainDialog, nested, tries - 1);
-        },
-        50);
+    ActWhenShown([mainDialog] { return UnownedBoxBesides(mainDialog); },
+                 [](HWND chooser) { PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0); }, kUnownedBoxPeriodMs);
+}
+
+// Once an unowned box shows, notes it and presses the main dialog's close button.
+void ClickWhenUnownedBoxShows(HWND mainDialog, HWND* nested)
+{
+    ActWhenShown([mainDialog] { return UnownedBoxBesides(mainDialog); },
+                 [mainDialog, nested](HWND box) {
+                     *nested = box;
+                     PostMessageW(mainDialog, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED), 0);
+                 },
+                 kUnownedBoxPeriodMs);
 }
 
 }  // namespace
