@@ -9,9 +9,12 @@
 #include "PaintDC.h"
 #include "PathHelpers.h"
 #include "ResourceModule.h"
+#include "SelectGuard.h"
 #include "WinApp.h"
 
 #include <shellapi.h>
+
+#include <algorithm>
 
 #include "resource.h"
 
@@ -71,6 +74,32 @@ constexpr unsigned Bit(int id)
 
 // Controls over which the cursor becomes a hand.
 constexpr int kHandCursorControls[] = {IDC_DOWNLOAD, IDC_MINIMIZE, IDC_EXIT, IDC_STOP, IDC_INSTALL, IDC_GIVEUP};
+
+// The longest text each status label can show (sizes and speeds below 2 GiB, percentages up to 100).
+constexpr wchar_t kWidestSizeText[] = L"文件大小: 1024.0 KB";
+constexpr wchar_t kWidestPercentText[] = L"已下载 100.0 %";
+constexpr wchar_t kWidestSpeedText[] = L"下载速度: 1024.0 kb/s";
+
+// The template sizes the status labels for its 9-point dialog font, too small for their 18-px font: the texts
+// would be cut off. Grow a label (never shrink it) to its widest text and one line of its font.
+void FitLabelToText(CWnd& label, HFONT font, const wchar_t* widest)
+{
+    SIZE extent = {};
+    TEXTMETRICW metrics = {};
+    if (HDC dc = ::GetDC(label)) {
+        {
+            CSelectGuard select(dc, font);
+            GetTextExtentPoint32W(dc, widest, lstrlenW(widest), &extent);
+            GetTextMetricsW(dc, &metrics);
+        }
+        ::ReleaseDC(label, dc);
+    }
+    RECT rc;
+    label.GetWindowRect(&rc);
+    const int width = std::max<int>(rc.right - rc.left, extent.cx);
+    const int height = std::max<int>(rc.bottom - rc.top, metrics.tmHeight);
+    label.SetWindowPos(nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+}
 
 void ShowMessage(const char* text)
 {
@@ -190,6 +219,9 @@ BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
     m_lblSize.SetFont(m_fontLabels, TRUE);
     m_lblPercent.SetFont(m_fontLabels, TRUE);
     m_lblSpeed.SetFont(m_fontLabels, TRUE);
+    FitLabelToText(m_lblSize, m_fontLabels, kWidestSizeText);
+    FitLabelToText(m_lblPercent, m_fontLabels, kWidestPercentText);
+    FitLabelToText(m_lblSpeed, m_fontLabels, kWidestSpeedText);
 
     LayoutControls();
     ShowReadyView();

@@ -11,7 +11,7 @@ import drive
 
 CLICKS = {"action": (325, 288), "path": (325, 201), "close": (624, 26), "tip_cancel": (374, 216)}
 SIZE = 6 * 1024 * 1024
-RATE = 1536 * 1024  # slow enough to watch the progress bar for a few seconds
+RATE = 640 * 1024  # slow enough to watch the progress bar and answer the question for a few seconds
 
 
 def payload(installer):
@@ -61,7 +61,7 @@ def walk(program_exe, body, port, work):
             try:
                 program.click(*CLICKS["action"])  # Redownload
                 time.sleep(2.0)
-                shot(program, "3-downloading.png", "downloading again, at about 1.5 MB/s")
+                shot(program, "3-downloading.png", "downloading again, at about 640 KB/s")
                 program.click(*CLICKS["close"])
                 time.sleep(1.0)
                 shot(program, "4-confirmation.png", "Close while downloading asks first")

@@ -220,16 +220,17 @@ class Program:
             self.process.wait()
 
 
-def message_box_text():
-    """The text of an open "提示" message box (the Wine message box draws it in a static control), or None."""
+def message_box():
+    """The X window of an open "提示" message box, or None."""
     boxes = find_windows(MESSAGE_TITLE)
     return boxes[0] if boxes else None
 
 
 def close_message_box():
-    wid = wait_for(message_box_text, 10, 0.1, "a message box")
-    xdotool("key", "--window", wid, "Return")
-    wait_for(lambda: not find_windows(MESSAGE_TITLE), 10, 0.1, "the message box to close")
+    """Answers an open message box with Enter (it has the focus) and waits until it is gone."""
+    wait_for(message_box, 10, 0.1, "a message box")
+    xdotool("key", "Return")
+    wait_for(lambda: not message_box(), 10, 0.1, "the message box to close")
 
 
 def sha256_bytes(data):

@@ -283,6 +283,22 @@ TEST_F(MainDialog, GeometryWithTheShippedBitmaps)
     EXPECT_EQ(ItemRect(m_hWnd, IDC_SPEED).right, 621);
     const RECT percent = ItemRect(m_hWnd, IDC_PERCENT);
     EXPECT_EQ(percent.left, 325 - (percent.right - percent.left) / 2);
+    // Each is wide and tall enough for its longest text in its own font, so no text is cut off.
+    const std::pair<int, const wchar_t*> widest[] = {
+        {IDC_FILE_SIZE, L"文件大小: 1024.0 KB"}, {IDC_PERCENT, L"已下载 100.0 %"}, {IDC_SPEED, L"下载速度: 1024.0 kb/s"}};
+    for (const auto& [id, text] : widest) {
+        HWND label = GetDlgItem(m_hWnd, id);
+        HDC dc = GetDC(label);
+        const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        SIZE extent = {};
+        GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
+        SelectObject(dc, previous);
+        ReleaseDC(label, dc);
+        RECT client;
+        GetClientRect(label, &client);
+        EXPECT_GE(client.right, extent.cx) << id;
+        EXPECT_GE(client.bottom, extent.cy) << id;
+    }
     // The plain buttons keep their template size, 50 px from the right and 20 px from the bottom.
     for (const int id : {IDC_STOP, IDC_GIVEUP}) {
         const RECT rc = ItemRect(m_hWnd, id);

@@ -1,0 +1,241 @@
+"""End-to-end cases: the whole program under Wine, a real nginx over real TLS, real clicks and screenshots.
+
+Each case is one ctest test: `cases.py CASE`. The program downloads from https://localhost:PORT (its build's
+download host); this file runs the TLS server there and, behind it, a scripted backend on PORT+1.
+"""
+import os
+import shutil
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
+import drive  # noqa: E402
+from PIL import Image, ImageChops, ImageStat  # noqa: E402
+
+PROGRAM = os.environ["TARNVIK_E2E_PROGRAM"]
+INSTALLER = os.environ["TARNVIK_E2E_INSTALLER"]
+PORT = int(os.environ["TARNVIK_E2E_PORT"])
+WORK = os.environ["TARNVIK_E2E_WORK"]
+BITMAPS = os.path.join(drive.ROOT, "res", "bitmaps")
+
+# Client coordinates of what a user clicks (the layout of the main window).
+ACTION_LEFT_TOP = (255, 269)  # Download, Install and Redownload share this place
+ACTION_BUTTON = (325, 288)
+PATH_BOX = (325, 201)
+CLOSE_BUTTON = (624, 26)
+TIP_OFFSET = (172, 88)       # the confirmation sits here when centred on the main window
+TIP_OK = (TIP_OFFSET[0] + 58 + 46, TIP_OFFSET[1] + 115 + 13)
+TIP_CANCEL = (TIP_OFFSET[0] + 156 + 46, TIP_OFFSET[1] + 115 + 13)
+
+VIEWS = {
+    "ready": "bg_ready.bmp",
+    "downloading": "bg_downloading.bmp",
+    "download failed": "bg_download_failed.bmp",
+    "completed": "bg_completed.bmp",
+    "install failed": "bg_install_failed.bmp",
+}
+# Areas the controls cover in some view; the rest of the window is pure background.
+CONTROL_AREAS = [(150, 180, 540, 220), (250, 264, 400, 313), (20, 300, 630, 355), (585, 15, 635, 37)]
+
+
+def background_mask():
+    mask = Image.new("L", drive.WINDOW_SIZE, 255)
+    for box in CONTROL_AREAS:
+        mask.paste(0, box)
+    return mask
+
+
+def view_of(capture):
+    """The view whose background bitmap the window shows (outside the controls), with its mean difference."""
+    mask = background_mask()
+    scores = {}
+    for view, name in VIEWS.items():
+        reference = Image.open(os.path.join(BITMAPS, name)).convert("RGB")
+        diff = ImageChops.difference(capture, reference).convert("L")
+        scores[view] = ImageStat.Stat(diff, mask).mean[0]
+    view = min(scores, key=scores.get)
+    return view, scores[view]
+
+
+def wait_view(program, view, timeout=30):
+    def shows():
+        current, score = view_of(program.capture())
+        return current == view and score < 2.0
+    drive.wait_for(shows, timeout, 0.2, f"the {view} view")
+
+
+def shows_button(capture, left_top, names):
+    """True when the window shows one of the named button images at left_top, pixel for pixel."""
+    for name in names:
+        image = Image.open(os.path.join(BITMAPS, name)).convert("RGB")
+        box = (left_top[0], left_top[1], left_top[0] + image.width, left_top[1] + image.height)
+        if not ImageChops.difference(capture.crop(box), image).getbbox():
+            return True
+    return False
+
+
+def expect_frame(capture, colour):
+    corners = [(0, 0), (649, 0), (0, 359), (649, 359), (325, 0), (0, 180)]
+    expect(all(capture.getpixel(p) == colour for p in corners), f"the window's frame is not {colour}")
+
+
+def tip_is_open(program):
+    """True when the confirmation's picture sits over the main window at its centred place."""
+    ox, oy = program.origin()
+    box = (ox + TIP_OFFSET[0], oy + TIP_OFFSET[1], ox + TIP_OFFSET[0] + 307, oy + TIP_OFFSET[1] + 185)
+    shot = drive.screenshot().crop(box)
+    reference = Image.open(os.path.join(BITMAPS, "bg_tip.bmp")).convert("RGB")
+    mask = Image.new("L", (307, 185), 255)
+    mask.paste(0, (50, 40, 260, 150))  # the buttons
+    return ImageStat.Stat(ImageChops.difference(shot, reference).convert("L"), mask).mean[0] < 2.0
+
+
+def set_folder(program, folder):
+    """Types a folder into the path box as a user would: click, select everything, type."""
+    program.click(*PATH_BOX)
+    drive.press_key("End")
+    drive.press_key("shift+Home")
+    drive.press_key("BackSpace")
+    drive.type_text(folder)
+
+
+def fresh_folder(name):
+    path = os.path.join(WORK, name)
+    shutil.rmtree(path, ignore_errors=True)
+    return path
+
+
+def installer_payload(size):
+    """The project's test installer, padded to `size` bytes (a program runs with data appended to its image)."""
+    with open(INSTALLER, "rb") as f:
+        data = f.read()
+    return data + bytes((i * 7 + 3) & 0xFF for i in range(size - len(data)))
+
+
+def expect(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def case_complete_download_then_install():
+    folder = fresh_folder("complete")  # missing: the program creates it
+    payload = installer_payload(3 * 1024 * 1024)
+    with drive.TlsServer(os.path.join(WORK, "server"), PORT) as server:
+        server.publish("TarnvikBrowser.exe", payload)
+        program = drive.Program(PROGRAM).start()
+        try:
+            wait_view(program, "ready")
+            ready = program.capture()
+            expect_frame(ready, (7, 178, 189))
+            expect(shows_button(ready, ACTION_LEFT_TOP, ["download_normal.bmp"]), "no Download button")
+            set_folder(program, drive.windows_path(folder))
+            program.click(*ACTION_BUTTON)
+            wait_view(program, "completed", 60)
+            completed = program.capture()
+            expect_frame(completed, (8, 176, 187))
+            expect(shows_button(completed, ACTION_LEFT_TOP, ["install_hover.bmp", "install_normal.bmp"]),
+                   "no Install button")
+            target = os.path.join(folder, "TarnvikBrowser.exe")
+            expect(drive.sha256(target) == drive.sha256_bytes(payload), "the downloaded file differs from the served one")
+            program.click(*ACTION_BUTTON)  # Install
+            expect(program.wait_exit(15) == 0, "the downloader did not end cleanly after starting the installer")
+            drive.wait_for(lambda: os.path.exists(target + ".ran"), 15, 0.1, "the installer's marker")
+        finally:
+            program.kill()
+            server.withdraw("TarnvikBrowser.exe")
+
+
+def case_server_stops_mid_body_then_redownload():
+    folder = fresh_folder("cut")
+    os.makedirs(folder)
+    payload = installer_payload(2 * 1024 * 1024)
+    with drive.TlsServer(os.path.join(WORK, "server"), PORT):
+        program = drive.Program(PROGRAM).start()
+        try:
+            set_folder(program, drive.windows_path(folder))
+            with drive.Backend(PORT + 1, payload, cut_after=len(payload) // 2):
+                program.click(*ACTION_BUTTON)
+                wait_view(program, "download failed", 60)
+            partial = os.path.join(folder, "TarnvikBrowser.exe")
+            expect(os.path.getsize(partial) < len(payload), "the cut download is not partial")
+            with drive.Backend(PORT + 1, payload):
+                program.click(*ACTION_BUTTON)  # Redownload
+                wait_view(program, "completed", 60)
+            second = os.path.join(folder, "TarnvikBrowser1.exe")
+            expect(drive.sha256(second) == drive.sha256_bytes(payload), "the second download is not complete")
+        finally:
+            program.kill()
+
+
+def case_close_during_download_asks_first():
+    folder = fresh_folder("close")
+    os.makedirs(folder)
+    payload = installer_payload(4 * 1024 * 1024)
+    with drive.TlsServer(os.path.join(WORK, "server"), PORT), drive.Backend(PORT + 1, payload, rate=200 * 1024):
+        program = drive.Program(PROGRAM).start()
+        try:
+            set_folder(program, drive.windows_path(folder))
+            program.click(*ACTION_BUTTON)
+            wait_view(program, "downloading", 30)
+            program.click(*CLOSE_BUTTON)
+            drive.wait_for(lambda: tip_is_open(program), 10, 0.2, "the confirmation")
+            program.click(*TIP_CANCEL)
+            drive.wait_for(lambda: not tip_is_open(program), 10, 0.2, "the confirmation to close")
+            wait_view(program, "downloading", 5)
+            expect(program.process.poll() is None, "Cancel ended the program")
+            program.click(*CLOSE_BUTTON)
+            drive.wait_for(lambda: tip_is_open(program), 10, 0.2, "the confirmation, again")
+            started = time.monotonic()
+            program.click(*TIP_OK)
+            expect(program.wait_exit(10) == 0, "the program did not end cleanly")
+            expect(time.monotonic() - started < 4.0, "ending took longer than the 3-second stop wait")
+            partial = os.path.join(folder, "TarnvikBrowser.exe")
+            expect(0 < os.path.getsize(partial) < len(payload), "the partial file is not left behind")
+        finally:
+            program.kill()
+
+
+def failed_download(server_untrusted=False, redirect=None):
+    folder = fresh_folder("refused")
+    os.makedirs(folder)
+    payload = installer_payload(256 * 1024)
+    with drive.TlsServer(os.path.join(WORK, "server"), PORT, untrusted=server_untrusted) as server:
+        server.publish("TarnvikBrowser.exe", payload) if not redirect else None
+        with drive.Backend(PORT + 1, payload, redirect=redirect):
+            program = drive.Program(PROGRAM).start()
+            try:
+                set_folder(program, drive.windows_path(folder))
+                program.click(*ACTION_BUTTON)
+                wait_view(program, "download failed", 30)
+            finally:
+                program.kill()
+                server.withdraw("TarnvikBrowser.exe")
+
+
+def case_untrusted_certificate_fails():
+    failed_download(server_untrusted=True)
+
+
+def case_redirect_to_http_fails():
+    failed_download(redirect=f"http://localhost:{PORT + 1}/plain/TarnvikBrowser.exe")
+
+
+def case_unusable_folder_shows_message():
+    with drive.TlsServer(os.path.join(WORK, "server"), PORT):
+        program = drive.Program(PROGRAM).start()
+        try:
+            set_folder(program, "dl\\new")  # relative: never created
+            program.click(*ACTION_BUTTON)
+            drive.wait_for(drive.message_box, 10, 0.1, "the message box")
+            drive.close_message_box()
+            time.sleep(1.0)
+            wait_view(program, "ready", 5)
+        finally:
+            program.kill()
+
+
+if __name__ == "__main__":
+    os.makedirs(WORK, exist_ok=True)
+    name = sys.argv[1]
+    globals()["case_" + name]()
+    print(f"e2e {name}: passed")
