@@ -1,7 +1,7 @@
 // The whole program as a separate process: its window, a download through the TLS test server,
 // the installer start, and every way it ends with exit code 0.
-#include "MainDialogServer.h"
 #include "PathHelpers.h"
+#include "ScriptedServer.h"
 #include "TestEnvironment.h"
 #include "TextConversion.h"
 
@@ -21,6 +21,7 @@ namespace {
 constexpr wchar_t kTitle[] = L"Tarnvik浏览器高速下载器";
 constexpr DWORD kStepTimeoutMs = 15000;
 const std::string kBody(200000, 'y');
+constexpr size_t kHeldAfterBytes = 1000;
 
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = kStepTimeoutMs)
 {
@@ -110,17 +111,16 @@ class Program : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_server = std::make_unique<CMainDialogServer>(testenv::BackendPort());
-        ASSERT_TRUE(m_server->IsListening());
+        m_server = std::make_unique<CScriptedServer>(testenv::BackendPort());
         ASSERT_TRUE(m_program.Start());
     }
 
     void TearDown() override { m_server->Release(); }
 
     // Starts a download into a new folder and waits until the program shows its progress.
-    std::string StartDownload(const CMainDialogServer::Reply& reply, const char* tag)
+    std::string StartDownload(CServerScript script, const char* tag)
     {
-        m_server->SetReply(reply);
+        m_server->On(testenv::kInstallerPath, std::move(script));
         const std::string folder = testenv::MakeScratchFolder(tag);
         m_program.SetFolder(folder);
         m_program.Click(IDC_DOWNLOAD);
@@ -128,17 +128,8 @@ protected:
         return folder;
     }
 
-    CMainDialogServer::Reply HeldReply() const
-    {
-        CMainDialogServer::Reply reply;
-        reply.body = kBody;
-        reply.hold = true;
-        reply.holdAfter = 1000;
-        return reply;
-    }
-
     CProgram m_program;
-    std::unique_ptr<CMainDialogServer> m_server;
+    std::unique_ptr<CScriptedServer> m_server;
 };
 
 std::string ReadFile(const std::wstring& path)
@@ -176,10 +167,9 @@ TEST_F(Program, ShowsItsCentredWindowAndEndsOnClose)
 
 TEST_F(Program, DownloadsThenStartsTheInstallerAndEnds)
 {
-    CMainDialogServer::Reply reply;
-    reply.body = ReadFile(TARNVIK_TEST_INSTALLER);
-    ASSERT_GT(reply.body.size(), 1000u);
-    const std::string folder = StartDownload(reply, "program-install");
+    const std::string installer = ReadFile(TARNVIK_TEST_INSTALLER);
+    ASSERT_GT(installer.size(), 1000u);
+    const std::string folder = StartDownload(CServerScript::Complete(installer), "program-install");
     ASSERT_TRUE(WaitFor([this] { return m_program.Shown(IDC_INSTALL); }));
     m_program.Click(IDC_INSTALL);
     EXPECT_EQ(m_program.WaitExit(), 0);
@@ -188,7 +178,7 @@ TEST_F(Program, DownloadsThenStartsTheInstallerAndEnds)
 
 TEST_F(Program, ConfirmedCloseDuringADownloadEndsWithinTheWait)
 {
-    StartDownload(HeldReply(), "program-confirm");
+    StartDownload(CServerScript::HeldAfter(kBody, kHeldAfterBytes), "program-confirm");
     ASSERT_TRUE(m_server->WaitUntilHolding(kStepTimeoutMs));
     m_program.Click(IDC_EXIT);
     HWND tip = nullptr;
@@ -202,7 +192,7 @@ TEST_F(Program, ConfirmedCloseDuringADownloadEndsWithinTheWait)
 // The system menu's Close ends at once without stopping the worker, which is then inside a network read.
 TEST_F(Program, SystemCloseDuringANetworkCallEndsCleanly)
 {
-    StartDownload(HeldReply(), "program-altf4");
+    StartDownload(CServerScript::HeldAfter(kBody, kHeldAfterBytes), "program-altf4");
     ASSERT_TRUE(m_server->WaitUntilHolding(kStepTimeoutMs));
     PostMessageW(m_program.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(m_program.WaitExit(), 0);

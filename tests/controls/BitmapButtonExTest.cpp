@@ -44,6 +44,21 @@ void Repaint(HWND hWnd)
     wintest::PumpFor(20);
 }
 
+// A hosted push button with the normal, pressed and hover test images, sized to them, the pointer outside it.
+template <class TButton>
+struct CShownButton {
+    TButton button;
+    CControlHost host{button, L"BUTTON", BS_PUSHBUTTON};
+
+    CShownButton()
+    {
+        host.Open();
+        wintest::MoveMouseTo(20, 20, 0);  // outside everything
+        button.LoadBitmaps(IDB_TEST_NORMAL, IDB_TEST_PRESSED, IDB_TEST_HOVER);
+        button.SizeToContent();
+    }
+};
+
 }  // namespace
 
 TEST(BitmapButtonEx, ImageChoiceOrderFallsThroughMissingImages)
@@ -129,12 +144,8 @@ TEST(BitmapButtonEx, SubclassingMakesItOwnerDrawnAndSizeToContentTakesTheNormalI
 
 TEST(BitmapButtonEx, HoverTrackingAsksOnceAndInvalidatesOncePerEntry)
 {
-    CCountingButton button;
-    CControlHost host(button, L"BUTTON", BS_PUSHBUTTON);
-    host.Open();
-    button.LoadBitmaps(IDB_TEST_NORMAL, IDB_TEST_PRESSED, IDB_TEST_HOVER);
-    button.SizeToContent();
-    wintest::MoveMouseTo(20, 20, 0);  // outside everything
+    CShownButton<CCountingButton> shown;
+    CCountingButton& button = shown.button;
     Repaint(button);
     EXPECT_EQ(ShownAt(button), kNormal);
 
@@ -165,12 +176,8 @@ TEST(BitmapButtonEx, HoverTrackingAsksOnceAndInvalidatesOncePerEntry)
 
 TEST(BitmapButtonEx, PressedThenDisabledStatesComeFromThePlatform)
 {
-    CBitmapButtonEx button;
-    CControlHost host(button, L"BUTTON", BS_PUSHBUTTON);
-    host.Open();
-    wintest::MoveMouseTo(20, 20, 0);
-    button.LoadBitmaps(IDB_TEST_NORMAL, IDB_TEST_PRESSED, IDB_TEST_HOVER);
-    button.SizeToContent();
+    CShownButton<CBitmapButtonEx> shown;
+    CBitmapButtonEx& button = shown.button;
     button.SendMessage(BM_SETSTATE, TRUE);
     Repaint(button);
     EXPECT_EQ(ShownAt(button), kPressed);
@@ -188,14 +195,10 @@ TEST(BitmapButtonEx, PressedThenDisabledStatesComeFromThePlatform)
 
 TEST(BitmapButtonEx, ReloadedImagesShowOnlyAtTheNextRepaintAndKeepTheSize)
 {
-    CBitmapButtonEx button;
-    CControlHost host(button, L"BUTTON", BS_PUSHBUTTON);
-    host.Open();
-    wintest::MoveMouseTo(20, 20, 0);
-    button.LoadBitmaps(IDB_TEST_NORMAL, IDB_TEST_PRESSED, IDB_TEST_HOVER);
-    button.SizeToContent();
+    CShownButton<CBitmapButtonEx> shown;
+    CBitmapButtonEx& button = shown.button;
     Repaint(button);
-    wintest::SaveScreenshot(wintest::CaptureClient(host), "bitmap-button");
+    wintest::SaveScreenshot(wintest::CaptureClient(shown.host), "bitmap-button");
     EXPECT_TRUE(button.LoadBitmaps(IDB_TEST_ALT_NORMAL, IDB_TEST_ALT_PRESSED));
     wintest::PumpFor(50);
     EXPECT_EQ(ShownAt(button), kNormal);

@@ -15,7 +15,6 @@
 namespace {
 
 constexpr DWORD kJobTimeoutMs = 10000;
-constexpr char kPath[] = "/TarnvikBrowser.exe";
 
 bool IsFinal(WPARAM wParam)
 {
@@ -71,7 +70,7 @@ TEST(DownloadJob, DownloadsTheFixedAddressAndReportsDone)
 {
     CJobFixture fixture;
     const std::string body = MakeBody(100000, 7);
-    fixture.server.On(kPath, CServerScript::Complete(body));
+    fixture.server.On(testenv::kInstallerPath, CServerScript::Complete(body));
 
     const uint32_t nBefore = static_cast<uint32_t>(_time64(nullptr));
     ASSERT_TRUE(fixture.Start(fixture.strFolder));
@@ -90,7 +89,7 @@ TEST(DownloadJob, DownloadsTheFixedAddressAndReportsDone)
 
     const std::vector<CRecordedRequest> requests = fixture.server.Requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].strPath, kPath);
+    EXPECT_EQ(requests[0].strPath, testenv::kInstallerPath);
     EXPECT_EQ(requests[0].Header("User-Agent"), "tarnvikbrowserhsdownload");
     EXPECT_EQ(requests[0].Header("Host"), "localhost:" + std::to_string(testenv::TlsPort()));
     ASSERT_FALSE(requests[0].strQuery.empty());
@@ -103,7 +102,7 @@ TEST(DownloadJob, DownloadsTheFixedAddressAndReportsDone)
 TEST(DownloadJob, FailureIsTheOneFinalNotice)
 {
     CJobFixture fixture;
-    fixture.server.On(kPath, CServerScript().Send(CServerScript::Head(404, 0)));
+    fixture.server.On(testenv::kInstallerPath, CServerScript().Send(CServerScript::Head(404, 0)));
     ASSERT_TRUE(fixture.Start(fixture.strFolder));
     ASSERT_TRUE(fixture.WaitForWorker());
     PumpMessagesUntil([] { return false; }, 100);  // a second final notice would have arrived by now
@@ -129,7 +128,7 @@ TEST(DownloadJob, OneJobAtATimeAndTheNextReusesTheRecord)
 {
     CJobFixture fixture;
     const std::string first = MakeBody(3000, 1), second = MakeBody(5000, 2);
-    fixture.server.On(kPath, CServerScript::Complete(first));
+    fixture.server.On(testenv::kInstallerPath, CServerScript::Complete(first));
 
     ASSERT_TRUE(fixture.Start(fixture.strFolder));
     // The worker's first window call waits for this thread, so it cannot have ended yet.
@@ -138,7 +137,7 @@ TEST(DownloadJob, OneJobAtATimeAndTheNextReusesTheRecord)
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_DONE}));
     EXPECT_NE(CTestDisplays::Text(fixture.displays.SizeLabel()), L"");
 
-    fixture.server.On(kPath, CServerScript::Complete(second));
+    fixture.server.On(testenv::kInstallerPath, CServerScript::Complete(second));
     fixture.displays.m_notices.clear();
     ASSERT_TRUE(fixture.Start(fixture.strFolder));
     EXPECT_EQ(CTestDisplays::Text(fixture.displays.PercentLabel()), L"");
@@ -156,7 +155,7 @@ TEST(DownloadJob, StopEndsARunningJobWithinTheQuitWait)
 {
     CJobFixture fixture;
     const std::string body = MakeBody(20000, 3);
-    fixture.server.On(kPath, CServerScript()
+    fixture.server.On(testenv::kInstallerPath, CServerScript()
                                  .Send(CServerScript::Head(200, body.size()) + body.substr(0, 1000))
                                  .Pause(1200)
                                  .Send(body.substr(1000)));
@@ -208,10 +207,7 @@ TEST(DownloadJob, WorkerOutlivesItsWindowAndItsOwner)
 
     CScriptedServer server(testenv::BackendPort());
     const std::string body = MakeBody(30000, 4);
-    server.On(kPath, CServerScript()
-                         .Send(CServerScript::Head(200, body.size()) + body.substr(0, 1000))
-                         .Hold()
-                         .Send(body.substr(1000)));
+    server.On(testenv::kInstallerPath, CServerScript::HeldAfter(body, 1000));
     CTestDisplays displays(WM_DOWNLOAD_STATUS);
     const std::string strFolder = testenv::MakeScratchFolder("owner");
     ASSERT_TRUE(StartDownloadJob(pOwner->pJob, strFolder, displays.Window(), DisplaysOf(displays)));

@@ -82,6 +82,36 @@ private:
                                          << int(GetGValue(expected)) << "," << int(GetBValue(expected)) << ")";
 }
 
+// Every pixel on the edge of `box` (inclusive) has the colour; names the first that has not.
+::testing::AssertionResult EdgeIs(const CPixels& pixels, const RECT& box, COLORREF colour)
+{
+    for (int x = box.left; x <= box.right; ++x) {
+        for (const int y : {box.top, box.bottom}) {
+            if (pixels.At(x, y) != colour)
+                return ::testing::AssertionFailure() << "edge pixel " << x << "," << y;
+        }
+    }
+    for (int y = box.top; y <= box.bottom; ++y) {
+        for (const int x : {box.left, box.right}) {
+            if (pixels.At(x, y) != colour)
+                return ::testing::AssertionFailure() << "edge pixel " << x << "," << y;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Every pixel in [left, right) x [top, bottom) has the colour; names the first that has not.
+::testing::AssertionResult AreaIs(const CPixels& pixels, const RECT& area, COLORREF colour)
+{
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            if (pixels.At(x, y) != colour)
+                return ::testing::AssertionFailure() << "pixel " << x << "," << y;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
 }  // namespace
 
 TEST(BitmapResources, EachLoadsWithItsSizeAt24BitsStoredBottomUpAndUncompressed)
@@ -119,18 +149,9 @@ TEST(BitmapResources, BackgroundsHaveTheirFrameAndTopBandColours)
         SCOPED_TRACE(r.id);
         const CPixels bg(r.id);
         ASSERT_TRUE(bg.Loaded());
-        for (int x = 0; x < kBackgroundW; ++x) {
-            ASSERT_EQ(bg.At(x, 0), r.frame) << x;
-            ASSERT_EQ(bg.At(x, kBackgroundH - 1), r.frame) << x;
-        }
-        for (int y = 0; y < kBackgroundH; ++y) {
-            ASSERT_EQ(bg.At(0, y), r.frame) << y;
-            ASSERT_EQ(bg.At(kBackgroundW - 1, y), r.frame) << y;
-        }
+        EXPECT_TRUE(EdgeIs(bg, {0, 0, kBackgroundW - 1, kBackgroundH - 1}, r.frame));
         // Where the minimise (592, 20) and close (618, 20) buttons sit, with a margin.
-        for (int y = 16; y < 36; ++y)
-            for (int x = 588; x < 634; ++x)
-                ASSERT_EQ(bg.At(x, y), r.band) << x << "," << y;
+        EXPECT_TRUE(AreaIs(bg, {588, 16, 634, 36}, r.band));
     }
 }
 
@@ -145,17 +166,8 @@ TEST(BitmapResources, PathBoxFrameIsDrawnWhereTheBoxSits)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.id);
         const CPixels bg(r.id);
-        for (int x = kLeft; x <= kRight; ++x) {
-            ASSERT_EQ(bg.At(x, kTop), r.border) << x;
-            ASSERT_EQ(bg.At(x, kBottom), r.border) << x;
-        }
-        for (int y = kTop; y <= kBottom; ++y) {
-            ASSERT_EQ(bg.At(kLeft, y), r.border) << y;
-            ASSERT_EQ(bg.At(kRight, y), r.border) << y;
-        }
-        for (int y = kTop + 1; y < kBottom; ++y)
-            for (int x = kLeft + 1; x < kRight; ++x)
-                ASSERT_EQ(bg.At(x, y), r.fill) << x << "," << y;
+        EXPECT_TRUE(EdgeIs(bg, {kLeft, kTop, kRight, kBottom}, r.border));
+        EXPECT_TRUE(AreaIs(bg, {kLeft + 1, kTop + 1, kRight, kBottom}, r.fill));
     }
 }
 

@@ -108,6 +108,13 @@ CServerScript CServerScript::Redirect(const std::string& strLocation)
     return script;
 }
 
+CServerScript CServerScript::HeldAfter(const std::string& strBody, size_t nHeldAfter)
+{
+    CServerScript script;
+    script.Send(Head(200, strBody.size()) + strBody.substr(0, nHeldAfter)).Hold().Send(strBody.substr(nHeldAfter));
+    return script;
+}
+
 CServerScript& CServerScript::Send(std::string strBytes)
 {
     m_steps.push_back({std::move(strBytes), 0, false});
@@ -140,6 +147,7 @@ struct CScriptedServer::CState {
     int nPort = 0;
     HANDLE hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE hRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hHolding = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     mutable std::mutex mutex;
     std::map<std::string, CServerScript> scripts;
     std::vector<CRecordedRequest> requests;
@@ -201,6 +209,7 @@ void CScriptedServer::CState::RunScript(SOCKET s, const CServerScript& script)
         if (step.dwPauseMs > 0 && WaitForSingleObject(hStop, step.dwPauseMs) == WAIT_OBJECT_0)
             return;
         if (step.bHold) {
+            SetEvent(hHolding);
             const HANDLE events[] = {hStop, hRelease};
             if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0)
                 return;
@@ -241,6 +250,7 @@ CScriptedServer::~CScriptedServer()
         connection.join();
     CloseHandle(state.hStop);
     CloseHandle(state.hRelease);
+    CloseHandle(state.hHolding);
     WSACleanup();
 }
 
@@ -263,6 +273,11 @@ void CScriptedServer::On(const std::string& strPath, CServerScript script)
 void CScriptedServer::Release()
 {
     SetEvent(m_pState->hRelease);
+}
+
+bool CScriptedServer::WaitUntilHolding(DWORD dwTimeoutMs) const
+{
+    return WaitForSingleObject(m_pState->hHolding, dwTimeoutMs) == WAIT_OBJECT_0;
 }
 
 std::vector<CRecordedRequest> CScriptedServer::Requests() const

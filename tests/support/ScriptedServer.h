@@ -21,6 +21,8 @@ public:
     static CServerScript Complete(const std::string& strBody);
     // A redirect (302) to strLocation.
     static CServerScript Redirect(const std::string& strLocation);
+    // 200 with a Content-Length matching the body: the head and the first nHeldAfter bytes, a hold, then the rest.
+    static CServerScript HeldAfter(const std::string& strBody, size_t nHeldAfter);
 
     CServerScript& Send(std::string strBytes);
     CServerScript& Pause(DWORD dwMs);  // cut short when the server stops
@@ -60,6 +62,8 @@ public:
 
     void On(const std::string& strPath, CServerScript script);
     void Release();
+    // True once a connection has reached a Hold step (its client has read what came before), within dwTimeoutMs.
+    bool WaitUntilHolding(DWORD dwTimeoutMs) const;
 
     std::vector<CRecordedRequest> Requests() const;
     size_t RequestCount() const;

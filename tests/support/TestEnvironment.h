@@ -9,6 +9,9 @@ int TlsPort();        // nginx, https://localhost:PORT, certificate trusted in t
 int BackendPort();    // plain HTTP port on 127.0.0.1 where a test's scripted server must listen
 int UntrustedPort();  // nginx with a certificate from an authority the prefix does not trust
 
+// The installer's path on the fixed https address, which nginx passes on unchanged to the backend.
+constexpr char kInstallerPath[] = "/TarnvikBrowser.exe";
+
 // The folder that nginx serves as https://localhost:PORT/static/ (a Windows path).
 std::wstring StaticFolder();
 

@@ -1,7 +1,7 @@
 // The main dialog as a real window: geometry, the five views, the system menu, and every transition
 // driven by its commands and by a real worker downloading from the TLS test server.
-#include "MainDialogServer.h"
 #include "PathHelpers.h"
+#include "ScriptedServer.h"
 #include "TarnvikHSDownloaderDlg.h"
 #include "TestEnvironment.h"
 #include "TextConversion.h"
@@ -29,6 +29,11 @@ namespace {
 constexpr int kWidth = 650;
 constexpr int kHeight = 360;
 constexpr DWORD kDownloadTimeoutMs = 15000;
+constexpr size_t kHeldAfterBytes = 1000;
+// How often, and how many times, a script running inside a modal loop looks for the window it answers.
+constexpr UINT kAnswerPeriodMs = 30;
+constexpr UINT kUnownedBoxPeriodMs = 50;
+constexpr int kLookTries = 100;
 
 const std::string kBody(100000, 'x');
 
@@ -115,34 +120,45 @@ double ButtonMatch(HWND dialog, int id, UINT bitmapId)
     return Match(CaptureClient(GetDlgItem(dialog, id)), BitmapPixels(bitmapId));
 }
 
-// Runs `act` on the first visible "提示" message box of this thread, from inside the box's own loop.
+// Runs `act` on the window `find` returns, from inside the loop that runs then (typically the window's own modal
+// loop); looks again every periodMs until the window is there or the tries are spent.
+void ActWhenShown(std::function<HWND()> find, std::function<void(HWND)> act, UINT periodMs, int tries = kLookTries)
+{
+    RunSoon(
+        [find, act, periodMs, tries] {
+            if (const HWND window = find()) {
+                act(window);
+                return;
+            }
+            if (tries > 0)
+                ActWhenShown(find, act, periodMs, tries - 1);
+        },
+        periodMs);
+}
+
+// What the first "提示" message box of this thread said, and to which owner, once answered with OK.
 struct CMessageBoxAnswer {
     std::wstring text;
     HWND owner = reinterpret_cast<HWND>(-1);
     bool seen = false;
 };
 
-void AnswerMessageBoxSoon(CMessageBoxAnswer& answer, std::function<void(HWND)> act = nullptr, int tries = 100)
+void AnswerMessageBoxSoon(CMessageBoxAnswer& answer)
 {
-    RunSoon(
-        [&answer, act, tries] {
-            HWND box = FindWindowW(L"#32770", L"提示");
-            if (box == nullptr || GetWindowThreadProcessId(box, nullptr) != GetCurrentThreadId()) {
-                if (tries > 0)
-                    AnswerMessageBoxSoon(answer, act, tries - 1);
-                return;
-            }
+    ActWhenShown(
+        [] {
+            const HWND box = FindWindowW(L"#32770", L"提示");
+            return box != nullptr && GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId() ? box : nullptr;
+        },
+        [&answer](HWND box) {
             wchar_t text[256] = {};
             GetDlgItemTextW(box, 0xFFFF, text, 256);
             answer.text = text;
             answer.owner = GetWindow(box, GW_OWNER);
             answer.seen = true;
-            if (act)
-                act(box);
-            else
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
         },
-        30);
+        kAnswerPeriodMs);
 }
 
 class MainDialog : public ::testing::Test {
@@ -178,27 +194,25 @@ protected:
         return PumpUntil([&] { return m_dlg->m_nViewState == state; }, timeoutMs);
     }
 
-    // Serves `reply` as https://localhost:PORT/TarnvikBrowser.exe and points the path box at a new folder.
-    std::string PrepareDownload(const CMainDialogServer::Reply& reply, const char* tag)
+    // Serves `script` as https://localhost:PORT/TarnvikBrowser.exe and points the path box at a new folder.
+    std::string PrepareDownload(CServerScript script, const char* tag)
     {
         if (!m_server)
-            m_server = std::make_unique<CMainDialogServer>(testenv::BackendPort());
-        EXPECT_TRUE(m_server->IsListening());
-        m_server->SetReply(reply);
+            m_server = std::make_unique<CScriptedServer>(testenv::BackendPort());
+        m_server->On(testenv::kInstallerPath, std::move(script));
         const std::string folder = testenv::MakeScratchFolder(tag);
         m_dlg->m_editPath.SetPathText(folder);
         return folder;
     }
 
     // Starts a download that the server holds after its first bytes, and waits for the downloading view.
+    // Cut after the hold, the connection ends without the rest of the body.
     std::string StartHeldDownload(const char* tag, bool cutAfterHold = false)
     {
-        CMainDialogServer::Reply reply;
-        reply.body = kBody;
-        reply.hold = true;
-        reply.holdAfter = 1000;
-        reply.cutAfterHold = cutAfterHold;
-        const std::string folder = PrepareDownload(reply, tag);
+        CServerScript script = cutAfterHold
+            ? CServerScript().Send(CServerScript::Head(200, kBody.size()) + kBody.substr(0, kHeldAfterBytes)).Hold()
+            : CServerScript::HeldAfter(kBody, kHeldAfterBytes);
+        const std::string folder = PrepareDownload(std::move(script), tag);
         Command(IDC_DOWNLOAD);
         EXPECT_TRUE(WaitView(VS_DOWNLOADING));
         EXPECT_TRUE(m_server->WaitUntilHolding(kDownloadTimeoutMs));
@@ -206,27 +220,26 @@ protected:
     }
 
     // Answers the confirmation with the given button once it is on screen; runs inside its modal loop.
-    void AnswerTipSoon(int button, std::function<void()> before = nullptr, int tries = 100)
+    void AnswerTipSoon(int button, std::function<void()> before = nullptr)
     {
-        RunSoon(
-            [this, button, before, tries] {
-                if (!m_dlg->m_tipDlg.m_bOpen || !IsWindowVisible(m_dlg->m_tipDlg.m_hWnd)) {
-                    if (tries > 0)
-                        AnswerTipSoon(button, before, tries - 1);
-                    return;
-                }
+        ActWhenShown(
+            [this] {
+                const CTipWndDlg& tip = m_dlg->m_tipDlg;
+                return tip.m_bOpen && IsWindowVisible(tip.m_hWnd) ? tip.m_hWnd : nullptr;
+            },
+            [this, button, before](HWND tip) {
                 m_bTipSeen = true;
                 if (before)
                     before();
                 if (button != 0)
-                    PostMessageW(m_dlg->m_tipDlg.m_hWnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+                    PostMessageW(tip, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
             },
-            30);
+            kAnswerPeriodMs);
     }
 
     std::unique_ptr<CTarnvikHSDownloaderDlg> m_dlg;
     HWND m_hWnd = nullptr;
-    std::unique_ptr<CMainDialogServer> m_server;
+    std::unique_ptr<CScriptedServer> m_server;
     bool m_bTipSeen = false;
 };
 
@@ -495,9 +508,7 @@ TEST_F(MainDialog, DownloadShowsProgressOnlyOnceStartedThenCompletes)
 
 TEST_F(MainDialog, ViewStaysReadyUntilTheWorkerReportsItsStart)
 {
-    CMainDialogServer::Reply reply;
-    reply.body = kBody;
-    PrepareDownload(reply, "start");
+    PrepareDownload(CServerScript::Complete(kBody), "start");
     Command(IDC_DOWNLOAD);
     // The command itself changes nothing: only the worker's first notice does.
     EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
@@ -518,18 +529,13 @@ TEST_F(MainDialog, SecondStartWhileAJobRunsIsIgnored)
 
 TEST_F(MainDialog, FailedDownloadThenRedownloadCompletes)
 {
-    CMainDialogServer::Reply missing;
-    missing.status = "404 Not Found";
-    missing.body = "no";
-    const std::string folder = PrepareDownload(missing, "fail");
+    const std::string folder = PrepareDownload(CServerScript().Send(CServerScript::Head(404, 2) + "no"), "fail");
     Command(IDC_DOWNLOAD);
     ASSERT_TRUE(WaitView(VS_DOWNLOAD_FAILED));
     EXPECT_TRUE(Shown(m_hWnd, IDC_REDOWNLOAD));
     EXPECT_EQ(m_dlg->m_editPath.m_clrBack, RGB(73, 73, 91));
 
-    CMainDialogServer::Reply good;
-    good.body = kBody;
-    m_server->SetReply(good);
+    m_server->On(testenv::kInstallerPath, CServerScript::Complete(kBody));
     Command(IDC_REDOWNLOAD);
     ASSERT_TRUE(WaitView(VS_COMPLETED));
     EXPECT_EQ(ReadFile(m_dlg->m_job->GetTargetPath()), kBody);
@@ -637,10 +643,9 @@ TEST_F(MainDialog, InstallWithoutAFileShowsItsMessageAndTheReadyView)
 
 TEST_F(MainDialog, InstallStartsTheDownloadedInstallerAndEnds)
 {
-    CMainDialogServer::Reply reply;
-    reply.body = ReadFile(WideToAnsi(TARNVIK_TEST_INSTALLER));
-    ASSERT_GT(reply.body.size(), 1000u);
-    const std::string folder = PrepareDownload(reply, "install");
+    const std::string installer = ReadFile(WideToAnsi(TARNVIK_TEST_INSTALLER));
+    ASSERT_GT(installer.size(), 1000u);
+    const std::string folder = PrepareDownload(CServerScript::Complete(installer), "install");
     Command(IDC_DOWNLOAD);
     ASSERT_TRUE(WaitView(VS_COMPLETED));
     Command(IDC_INSTALL);
@@ -651,9 +656,7 @@ TEST_F(MainDialog, InstallStartsTheDownloadedInstallerAndEnds)
 
 TEST_F(MainDialog, InstallFailureShowsTheInstallFailedView)
 {
-    CMainDialogServer::Reply reply;
-    reply.body = kBody;
-    PrepareDownload(reply, "installfail");
+    PrepareDownload(CServerScript::Complete(kBody), "installfail");
     Command(IDC_DOWNLOAD);
     ASSERT_TRUE(WaitView(VS_COMPLETED));
     ASSERT_TRUE(DeleteFileA(m_dlg->m_job->GetTargetPath().c_str()));
@@ -665,41 +668,33 @@ TEST_F(MainDialog, InstallFailureShowsTheInstallFailedView)
 
 namespace {
 
-// Cancels the folder chooser (an unowned dialog of this thread other than the main one) once it shows.
-void CancelChooserSoon(HWND mainDialog, int tries = 100)
+// A visible dialog of this thread without an owner other than the main one (a message box or the folder chooser).
+HWND UnownedBoxBesides(HWND mainDialog)
 {
-    RunSoon(
-        [mainDialog, tries] {
-            for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
-                if (w != mainDialog && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
-                    IsWindowVisible(w) && GetWindow(w, GW_OWNER) == nullptr) {
-                    PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
-                    return;
-                }
-            }
-            if (tries > 0)
-                CancelChooserSoon(mainDialog, tries - 1);
-        },
-        50);
+    for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+        if (w != mainDialog && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() && IsWindowVisible(w) &&
+            GetWindow(w, GW_OWNER) == nullptr)
+            return w;
+    }
+    return nullptr;
 }
 
-// Once an unowned box of this thread other than the main dialog shows, presses the main dialog's close button.
-void ClickWhenUnownedBoxShows(HWND mainDialog, HWND* nested, int tries = 100)
+// Cancels the folder chooser once it shows.
+void CancelChooserSoon(HWND mainDialog)
 {
-    RunSoon(
-        [mainDialog, nested, tries] {
-            for (HWND w = FindWindowW(L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
-                if (w != mainDialog && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() &&
-                    IsWindowVisible(w) && GetWindow(w, GW_OWNER) == nullptr) {
-                    *nested = w;
-                    PostMessageW(mainDialog, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED), 0);
-                    return;
-                }
-            }
-            if (tries > 0)
-                ClickWhenUnownedBoxShows(mainDialog, nested, tries - 1);
-        },
-        50);
+    ActWhenShown([mainDialog] { return UnownedBoxBesides(mainDialog); },
+                 [](HWND chooser) { PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0); }, kUnownedBoxPeriodMs);
+}
+
+// Once an unowned box shows, notes it and presses the main dialog's close button.
+void ClickWhenUnownedBoxShows(HWND mainDialog, HWND* nested)
+{
+    ActWhenShown([mainDialog] { return UnownedBoxBesides(mainDialog); },
+                 [mainDialog, nested](HWND box) {
+                     *nested = box;
+                     PostMessageW(mainDialog, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED), 0);
+                 },
+                 kUnownedBoxPeriodMs);
 }
 
 }  // namespace
