@@ -7,6 +7,9 @@ void CBitmapButtonEx::PreSubclassWindow()
 {
     CBitmapButton::PreSubclassWindow();
     ModifyStyle(0, BS_OWNERDRAW);
+    // A window destroyed under the pointer never sends its leave notice: a new binding starts out of hover,
+    // or the next window bound to this object would keep its hover image and never ask for tracking again.
+    m_bHover = FALSE;
 }
 
 void CBitmapButtonEx::DrawItem(DRAWITEMSTRUCT* pItem)

@@ -50,7 +50,10 @@ CWnd* CWnd::FromHandle(HWND hWnd)
         return nullptr;
     if (CWnd* permanent = FromHandlePermanent(hWnd))
         return permanent;
-    std::unique_ptr<CWnd>& wrapper = TemporaryWrappers()[hWnd];
+    auto& wrappers = TemporaryWrappers();
+    if (wrappers.find(hWnd) == wrappers.end())  // a new entry: drop those of windows that are gone, so they never pile up
+        std::erase_if(wrappers, [](const auto& entry) { return !IsWindow(entry.first); });
+    std::unique_ptr<CWnd>& wrapper = wrappers[hWnd];
     if (!wrapper) {
         wrapper = std::make_unique<CWnd>();
         wrapper->m_hWnd = hWnd;

@@ -75,28 +75,34 @@ constexpr unsigned Bit(int id)
 // Controls over which the cursor becomes a hand.
 constexpr int kHandCursorControls[] = {IDC_DOWNLOAD, IDC_MINIMIZE, IDC_EXIT, IDC_STOP, IDC_INSTALL, IDC_GIVEUP};
 
-// The longest text each status label can show (sizes and speeds below 2 GiB, percentages up to 100).
-constexpr wchar_t kWidestSizeText[] = L"文件大小: 1024.0 KB";
-constexpr wchar_t kWidestPercentText[] = L"已下载 100.0 %";
-constexpr wchar_t kWidestSpeedText[] = L"下载速度: 1024.0 kb/s";
+// The longest texts each status label can show, one per unit (sizes and speeds below 2 GiB, up to 100 %).
+constexpr const wchar_t* kLongestSizeTexts[] = {L"文件大小: 2048.0 MB", L"文件大小: 1024.0 KB", L"文件大小: 1024.0 B"};
+constexpr const wchar_t* kLongestPercentTexts[] = {L"已下载 100.0 %"};
+constexpr const wchar_t* kLongestSpeedTexts[] = {L"下载速度: 2048.0 mb/s", L"下载速度: 1024.0 kb/s",
+                                                  L"下载速度: 1024.0 b/s"};
 
 // The template sizes the status labels for its 9-point dialog font, too small for their 18-px font: the texts
 // would be cut off. Grow a label (never shrink it) to its widest text and one line of its font.
-void FitLabelToText(CWnd& label, HFONT font, const wchar_t* widest)
+template <size_t N>
+void FitLabelToText(CWnd& label, HFONT font, const wchar_t* const (&texts)[N])
 {
-    SIZE extent = {};
+    LONG widest = 0;
     TEXTMETRICW metrics = {};
     if (HDC dc = ::GetDC(label)) {
         {
             CSelectGuard select(dc, font);
-            GetTextExtentPoint32W(dc, widest, lstrlenW(widest), &extent);
+            for (const wchar_t* text : texts) {
+                SIZE extent = {};
+                GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
+                widest = std::max(widest, extent.cx);
+            }
             GetTextMetricsW(dc, &metrics);
         }
         ::ReleaseDC(label, dc);
     }
     RECT rc;
     label.GetWindowRect(&rc);
-    const int width = std::max<int>(rc.right - rc.left, extent.cx);
+    const int width = std::max<int>(rc.right - rc.left, widest);
     const int height = std::max<int>(rc.bottom - rc.top, metrics.tmHeight);
     label.SetWindowPos(nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
 }
@@ -219,9 +225,9 @@ BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
     m_lblSize.SetFont(m_fontLabels, TRUE);
     m_lblPercent.SetFont(m_fontLabels, TRUE);
     m_lblSpeed.SetFont(m_fontLabels, TRUE);
-    FitLabelToText(m_lblSize, m_fontLabels, kWidestSizeText);
-    FitLabelToText(m_lblPercent, m_fontLabels, kWidestPercentText);
-    FitLabelToText(m_lblSpeed, m_fontLabels, kWidestSpeedText);
+    FitLabelToText(m_lblSize, m_fontLabels, kLongestSizeTexts);
+    FitLabelToText(m_lblPercent, m_fontLabels, kLongestPercentTexts);
+    FitLabelToText(m_lblSpeed, m_fontLabels, kLongestSpeedTexts);
 
     LayoutControls();
     ShowReadyView();

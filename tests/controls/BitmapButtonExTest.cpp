@@ -174,6 +174,19 @@ TEST(BitmapButtonEx, HoverTrackingAsksOnceAndInvalidatesOncePerEntry)
     }
 }
 
+TEST(BitmapButtonEx, WindowDestroyedWhileHoveredLeavesTheNextBindingOutOfHover)
+{
+    CBitmapButtonEx button;
+    {
+        CControlHost host(button, L"BUTTON", BS_PUSHBUTTON);
+        host.Open();
+        button.m_bHover = TRUE;  // the pointer was over it when its dialog closed: no leave notice comes
+    }
+    CControlHost host(button, L"BUTTON", BS_PUSHBUTTON);
+    host.Open();
+    EXPECT_EQ(button.m_bHover, FALSE);
+}
+
 TEST(BitmapButtonEx, PressedThenDisabledStatesComeFromThePlatform)
 {
     CShownButton<CBitmapButtonEx> shown;

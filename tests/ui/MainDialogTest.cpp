@@ -285,7 +285,9 @@ TEST_F(MainDialog, GeometryWithTheShippedBitmaps)
     EXPECT_EQ(percent.left, 325 - (percent.right - percent.left) / 2);
     // Each is wide and tall enough for its longest text in its own font, so no text is cut off.
     const std::pair<int, const wchar_t*> widest[] = {
-        {IDC_FILE_SIZE, L"文件大小: 1024.0 KB"}, {IDC_PERCENT, L"已下载 100.0 %"}, {IDC_SPEED, L"下载速度: 1024.0 kb/s"}};
+        {IDC_FILE_SIZE, L"文件大小: 2047.9 MB"}, {IDC_FILE_SIZE, L"文件大小: 1023.9 KB"},
+        {IDC_PERCENT, L"已下载 100.0 %"},       {IDC_SPEED, L"下载速度: 2047.9 mb/s"},
+        {IDC_SPEED, L"下载速度: 1023.9 kb/s"},  {IDC_SPEED, L"下载速度: 1024.0 b/s"}};
     for (const auto& [id, text] : widest) {
         HWND label = GetDlgItem(m_hWnd, id);
         HDC dc = GetDC(label);
