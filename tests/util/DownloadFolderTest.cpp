@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <atomic>
@@ -147,6 +149,25 @@ BOOL CALLBACK FindVisibleDialog(HWND wnd, LPARAM param)
     return TRUE;
 }
 
+// The text of the chooser's selected tree item (the folder's display name), empty when there is none.
+std::wstring SelectedTreeItemText(HWND chooser)
+{
+    HWND tree = FindWindowExW(chooser, nullptr, WC_TREEVIEWW, nullptr);
+    for (HWND child = nullptr; !tree && (child = FindWindowExW(chooser, child, nullptr, nullptr));)
+        tree = FindWindowExW(child, nullptr, WC_TREEVIEWW, nullptr);
+    const auto item = tree ? reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)) : nullptr;
+    if (!item)
+        return {};
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW query = {};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = text;
+    query.cchTextMax = MAX_PATH;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query));
+    return text;
+}
+
 // Runs the chooser on this thread while a helper finds its window on this thread and acts on it.
 template <typename Act>
 std::string RunChooser(Act act)
@@ -187,7 +208,12 @@ TEST(DownloadFolder, ChooserGivesTheSelectedFolderWithoutSeparator)
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     const std::wstring wide = AnsiToWide(folder);
     const std::string chosen = RunChooser([&](HWND chooser) {
-        SendMessageW(chooser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+        // The chooser fills its tree after it shows and then selects its start folder, which can undo an early
+        // selection: select until the tree's current item is the folder, then answer OK.
+        for (int i = 0; i < 50 && SelectedTreeItemText(chooser) != L"誠"; ++i) {
+            SendMessageW(chooser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+            Sleep(100);
+        }
         PostMessageW(chooser, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(chosen, folder);
