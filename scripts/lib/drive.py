@@ -184,8 +184,20 @@ class Program:
         self.process = subprocess.Popen([os.path.join(SCRIPTS, "wine-run"), self.exe],
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
-        self.wid = wait_for(lambda: (find_windows(MAIN_TITLE) or [None])[0], 30, 0.1, "the main window")
+        others = set(find_windows(MAIN_TITLE))  # windows of copies already running
+        self.wid = wait_for(lambda: next((w for w in find_windows(MAIN_TITLE) if w not in others), None),
+                            30, 0.1, "the main window")
         return self
+
+    def drag(self, x, y, dx, dy):
+        """Presses the left button at a client point, moves the pointer by (dx, dy) and releases it."""
+        ox, oy = self.origin()
+        xdotool("mousemove", ox + x, oy + y)
+        xdotool("mousedown", 1)
+        for step in range(1, 5):
+            xdotool("mousemove", ox + x + dx * step // 4, oy + y + dy * step // 4)
+            time.sleep(0.05)
+        xdotool("mouseup", 1)
 
     def origin(self):
         x, y, _, _ = window_geometry(self.wid)

@@ -195,6 +195,34 @@ def case_close_during_download_asks_first():
             program.kill()
 
 
+def case_two_copies_download_on_their_own():
+    payload = installer_payload(2 * 1024 * 1024)
+    folders = [fresh_folder("copy1"), fresh_folder("copy2")]
+    with drive.TlsServer(os.path.join(WORK, "server"), PORT) as server:
+        server.publish("TarnvikBrowser.exe", payload)
+        first = drive.Program(PROGRAM).start()
+        second = drive.Program(PROGRAM).start()
+        try:
+            expect(first.wid != second.wid, "the second copy did not open a window of its own")
+            # Both start centred; dragging the second one's background moves it up and out of the first one's way.
+            before = second.origin()
+            second.drag(40, 300, 0, -200)
+            drive.wait_for(lambda: second.origin() != before, 5, 0.1, "the window to move")
+            expect(second.origin() == (before[0], before[1] - 200), "the window did not move with the pointer")
+            for program, folder in zip((second, first), reversed(folders)):
+                set_folder(program, drive.windows_path(folder))
+                program.click(*ACTION_BUTTON)
+            for folder in folders:
+                target = os.path.join(folder, "TarnvikBrowser.exe")
+                drive.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) == len(payload), 60, 0.2,
+                               f"the download into {folder}")
+                expect(drive.sha256(target) == drive.sha256_bytes(payload), f"{target} differs from the served file")
+        finally:
+            first.kill()
+            second.kill()
+            server.withdraw("TarnvikBrowser.exe")
+
+
 def failed_download(server_untrusted=False, redirect=None):
     folder = fresh_folder("refused")
     os.makedirs(folder)
