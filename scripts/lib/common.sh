@@ -67,6 +67,31 @@ tarnvik_make_tls() {
     rm -f "$ext"
 }
 
+# Code-signing certificates for signed test installers: the test publisher through the test authority (with a
+# chain file for osslsigncode), the same name self-signed, and another publisher through the test authority.
+TARNVIK_TEST_PUBLISHER="Tarnvik Test Publisher"
+tarnvik_make_codesign() {
+    local dir=$TARNVIK_STATE/tls
+    [ -f "$dir/other-publisher.crt" ] && return 0
+    local ext; ext=$(mktemp)
+    printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >"$ext"
+    openssl req -newkey rsa:2048 -nodes -keyout "$dir/codesign.key" -out "$dir/codesign.csr" \
+        -subj "/CN=$TARNVIK_TEST_PUBLISHER" 2>/dev/null
+    openssl x509 -req -in "$dir/codesign.csr" -CA "$dir/ca.crt" -CAkey "$dir/ca.key" -CAcreateserial \
+        -days 825 -out "$dir/codesign.crt" -extfile "$ext" 2>/dev/null
+    cat "$dir/codesign.crt" "$dir/ca.crt" >"$dir/codesign-chain.pem"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 825 -keyout "$dir/selfsigned-publisher.key" \
+        -out "$dir/selfsigned-publisher.crt" -subj "/CN=$TARNVIK_TEST_PUBLISHER" \
+        -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+    openssl req -newkey rsa:2048 -nodes -keyout "$dir/other-publisher.key" -out "$dir/other-publisher.csr" \
+        -subj "/CN=Tarnvik Other Publisher" 2>/dev/null
+    openssl x509 -req -in "$dir/other-publisher.csr" -CA "$dir/ca.crt" -CAkey "$dir/ca.key" -CAcreateserial \
+        -days 825 -out "$dir/other-publisher.crt" -extfile "$ext" 2>/dev/null
+    cat "$dir/other-publisher.crt" "$dir/ca.crt" >"$dir/other-publisher-chain.pem"
+    rm -f "$ext" "$dir"/*.csr
+    [ -f "$dir/other-publisher.crt" ] || die "could not make the code-signing certificates"
+}
+
 # Adds the test authority to the prefix's own root store (HKCU), never to the host's.
 tarnvik_trust_ca() {
     local der sha1 len blob
@@ -82,6 +107,7 @@ tarnvik_trust_ca() {
 tarnvik_make_prefix() {
     tarnvik_make_locale
     tarnvik_make_tls
+    tarnvik_make_codesign
     mkdir -p "$TARNVIK_STATE/home/Desktop"
     tarnvik_wine_env
     [ -f "$WINEPREFIX/.tarnvik-ready" ] && return 0
