@@ -1,7 +1,9 @@
 // The download job record: labels, the worker thread and the job body.
 #include "DownloadJob.h"
 
+#include "InstallerSignature.h"
 #include "PathHelpers.h"
+#include "TextConversion.h"
 
 #include <commctrl.h>
 
@@ -13,6 +15,8 @@ namespace {
 
 constexpr char kDownloadAddress[] = "https://" TARNVIK_DOWNLOAD_HOST "/TarnvikBrowser.exe";
 constexpr int kProgressMax = 100;
+constexpr char kOutcomeUntrusted[] = "安装文件签名无效";
+constexpr char kOutcomeUnexpected[] = "意外错误";
 
 }  // namespace
 
@@ -38,7 +42,15 @@ DWORD WINAPI CDownloadJob::DownloadThreadProc(LPVOID pParam)
         SendMessageW(job.m_pProgress, PBM_SETPOS, 0, 0);
         job.ShowDisplays(SW_SHOW);
     }
-    const bool bDone = job.Run();
+    bool bDone = false;
+    try {
+        bDone = job.Run();
+    } catch (...) {
+        // Whatever the job throws (out of memory included) ends it as a failure with its one final notice; it
+        // must not unwind out of the thread and end the program.
+        job.m_strOutcome = kOutcomeUnexpected;  // short enough to need no allocation
+        job.m_bRunning = false;
+    }
     if (job.WindowsAlive())
         PostMessageW(job.m_hNotifyWnd, WM_DOWNLOAD_STATUS, bDone ? DL_STATUS_DONE : DL_STATUS_FAILED, 0);
     // The hiding follows the final notice, so the next job may start only after it.
@@ -62,6 +74,12 @@ bool CDownloadJob::Run()
         char szTime[32] = {};
         sprintf_s(szTime, sizeof szTime, "%lu", static_cast<unsigned long>(static_cast<uint32_t>(_time64(nullptr))));
         bResult = Transfer(std::string(kDownloadAddress) + "?" + szTime, m_strTargetPath);
+        // A complete file that the pinned publisher did not sign is not left behind under the installer's name.
+        if (bResult && !IsTrustedInstaller(m_strTargetPath)) {
+            DeleteFileW(AnsiToWide(m_strTargetPath).c_str());
+            m_strOutcome = kOutcomeUntrusted;
+            bResult = false;
+        }
     }
     m_bRunning = false;
     return bResult;

@@ -14,7 +14,8 @@ class CHttpFile;
 constexpr UINT WM_DOWNLOAD_STATUS = WM_USER + 1000;
 constexpr WPARAM DL_STATUS_STARTED = 11030;  // first notice of every job, posted when its worker begins
 constexpr WPARAM DL_STATUS_DONE = 11029;     // final: the whole file was received and written
-constexpr WPARAM DL_STATUS_FAILED = 11028;   // final: every other outcome (stop, empty folder, network, disk)
+constexpr WPARAM DL_STATUS_FAILED = 11028;   // final: every other outcome (stop, empty folder, network, disk,
+                                             // signature, an unexpected error)
 
 // One record serves every download of a run of the program. The dialog keeps it in a std::shared_ptr and
 // starts and stops jobs with StartDownloadJob / StopDownloadJob (DownloadJobControl.h); the worker holds its
@@ -28,6 +29,7 @@ public:
     static constexpr const char* kFileName = "TarnvikBrowser.exe";
 
     CDownloadJob() = default;
+    virtual ~CDownloadJob() = default;
     CDownloadJob(const CDownloadJob&) = delete;
     CDownloadJob& operator=(const CDownloadJob&) = delete;
 
@@ -58,8 +60,10 @@ public:
     // over (and deletes); it is the worker's own reference to the record.
     static DWORD WINAPI DownloadThreadProc(LPVOID pParam);
 
-    // The job body on the worker thread: true when the file was downloaded completely.
-    bool Run();
+    // The job body on the worker thread: true when the file was downloaded completely and, when the build pins a
+    // publisher, carries its valid signature (a file that does not is deleted). Virtual only so that a test can
+    // make it throw.
+    virtual bool Run();
 
     // Fetches the address into the file at strTargetPath; true when the whole declared length was written
     // and no stop was requested.

@@ -3,6 +3,7 @@
 
 #include "InternetException.h"
 #include "InternetSession.h"
+#include "TargetFile.h"
 #include "TextConversion.h"
 
 #include <algorithm>
@@ -88,8 +89,11 @@ bool CDownloadJob::ReceiveBody(CHttpFile& response, const std::string& strTarget
     if (dwDeclared == 0)
         return false;
 
-    FILE* pOpened = nullptr;
-    if (fopen_s(&pOpened, strTargetPath.c_str(), "wb") != 0 || pOpened == nullptr) {
+    // Created only now, so another copy may have taken the name meanwhile: the job then writes the next one.
+    std::string strCreatedPath = strTargetPath;
+    FILE* pOpened = CreateTargetFile(strCreatedPath, kFileName);
+    m_strTargetPath = strCreatedPath;
+    if (pOpened == nullptr) {
         m_strOutcome = kOutcomeOpenFileFailed;
         return false;
     }

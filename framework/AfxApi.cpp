@@ -1,6 +1,7 @@
 // Free functions of the application framework: DLL search, message boxes, sockets, control container.
 #include "AfxApi.h"
 
+#include "SystemLibrary.h"
 #include "WinApp.h"
 
 #include <string>
@@ -10,13 +11,6 @@ namespace {
 bool g_socketsStarted = false;
 
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-
-// GetProcAddress hands out a generic pointer; the caller names the real signature.
-template <class Fn>
-Fn LookUpProc(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 std::wstring LoadResourceString(UINT id)
 {
@@ -31,9 +25,8 @@ std::wstring LoadResourceString(UINT id)
 void AfxRestrictDllSearch()
 {
     // Absent from Windows 7 without its 2011 update: looked up, never imported.
-    const auto setDefaultDllDirectories =
-        LookUpProc<SetDefaultDllDirectoriesFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
-    if (setDefaultDllDirectories != nullptr)
+    SetDefaultDllDirectoriesFn setDefaultDllDirectories = nullptr;
+    if (ResolveProc(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories", setDefaultDllDirectories))
         setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");
 }

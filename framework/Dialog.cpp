@@ -42,7 +42,11 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
         CDialog* self = reinterpret_cast<CDialog*>(lParam);
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, lParam);
         self->m_hWnd = hWnd;
-        return self->HandleInitDialog();
+        try {
+            return self->HandleInitDialog();
+        } catch (...) {
+            return TRUE;  // the dialog manager's default: focus on the first control
+        }
     }
     CDialog* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
     if (!self)
@@ -53,7 +57,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
         result = reinterpret_cast<LRESULT>(self);
         handled = true;
     } else {
-        handled = self->Dispatch(msg, wParam, lParam, result);
+        // Nothing may unwind into the window manager (on 32-bit it would run through user32's frames): a handler
+        // that throws leaves its message to the dialog manager's default handling.
+        try {
+            handled = self->Dispatch(msg, wParam, lParam, result);
+        } catch (...) {
+            handled = false;
+        }
     }
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);

@@ -107,7 +107,14 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM l
     if (msg == QueryObjectMessage())
         return reinterpret_cast<LRESULT>(self);
     LRESULT result = 0;
-    if (!self->Dispatch(msg, wParam, lParam, result))
+    bool handled = false;
+    // Nothing may unwind into the window manager: a handler that throws leaves its message to the default.
+    try {
+        handled = self->Dispatch(msg, wParam, lParam, result);
+    } catch (...) {
+        handled = false;
+    }
+    if (!handled)
         result = DefSubclassProc(hWnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         // The window is gone: the object may be bound again, for example when its dialog is shown once more.

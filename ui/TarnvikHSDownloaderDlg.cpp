@@ -6,6 +6,7 @@
 #include "Bitmap.h"
 #include "DownloadFolder.h"
 #include "DownloadJobControl.h"
+#include "InstallerSignature.h"
 #include "PaintDC.h"
 #include "PathHelpers.h"
 #include "ResourceModule.h"
@@ -560,6 +561,12 @@ void CTarnvikHSDownloaderDlg::OnInstall()
     if (path.empty()) {
         ShowMessage(kNoInstallerText);
         ShowReadyView();
+        return;
+    }
+    // Checked again while held: the file may have changed since the download, and must not change until it runs.
+    const CHeldInstaller installer(path);
+    if (!installer.Trusted()) {
+        ShowInstallFailedView();
         return;
     }
     const HINSTANCE started = ShellExecuteA(nullptr, "open", path.c_str(), "", "", SW_SHOWNORMAL);

@@ -17,11 +17,14 @@ std::wstring AnsiToWide(const std::string& text)
 
 std::string WideToAnsi(const std::wstring& text)
 {
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    // No best fit: a character outside the code page must not turn into a look-alike (a folder "café" into an
+    // existing "cafe"); it becomes the default character, which no path check accepts.
+    constexpr DWORD kFlags = WC_NO_BEST_FIT_CHARS;
+    const int bytes = WideCharToMultiByte(CP_ACP, kFlags, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return {};
     std::vector<char> buffer(static_cast<size_t>(bytes) + 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer.data(), bytes, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, kFlags, text.c_str(), -1, buffer.data(), bytes, nullptr, nullptr);
     buffer[static_cast<size_t>(bytes) - 1] = '\0';
     return buffer.data();
 }

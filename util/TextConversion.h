@@ -4,6 +4,7 @@
 #include <string>
 
 // Both stop at the first NUL of their input and give empty text when the converter fails.
-// Characters the target cannot represent become the code page's default character.
+// Characters the target cannot represent become the code page's default character, never a best-fit
+// look-alike.
 std::wstring AnsiToWide(const std::string& text);
 std::string WideToAnsi(const std::wstring& text);

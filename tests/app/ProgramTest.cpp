@@ -3,14 +3,13 @@
 #include "PathHelpers.h"
 #include "ScriptedServer.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 #include "TextConversion.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -132,11 +131,6 @@ protected:
     std::unique_ptr<CScriptedServer> m_server;
 };
 
-std::string ReadFile(const std::wstring& path)
-{
-    std::ifstream in(WideToAnsi(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 }  // namespace
 
@@ -167,7 +161,7 @@ TEST_F(Program, ShowsItsCentredWindowAndEndsOnClose)
 
 TEST_F(Program, DownloadsThenStartsTheInstallerAndEnds)
 {
-    const std::string installer = ReadFile(TARNVIK_TEST_INSTALLER);
+    const std::string installer = ReadWholeFile(testenv::InstallerFile(testenv::EInstaller::Publisher)).value_or("");
     ASSERT_GT(installer.size(), 1000u);
     const std::string folder = StartDownload(CServerScript::Complete(installer), "program-install");
     ASSERT_TRUE(WaitFor([this] { return m_program.Shown(IDC_INSTALL); }));

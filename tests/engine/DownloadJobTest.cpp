@@ -4,6 +4,7 @@
 #include "ScriptedServer.h"
 #include "TestEnvironment.h"
 #include "TestFiles.h"
+#include "TextConversion.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,18 @@
 #include <ctime>
 #include <memory>
 #include <new>
+#include <set>
+#include <vector>
 
 namespace {
 
 constexpr DWORD kJobTimeoutMs = 10000;
+
+// The only kind of file a download of the test build keeps: the test installer signed by the pinned publisher.
+std::string SignedInstaller()
+{
+    return ReadWholeFile(testenv::InstallerFile(testenv::EInstaller::Publisher)).value_or("");
+}
 
 bool IsFinal(WPARAM wParam)
 {
@@ -69,7 +78,7 @@ struct CJobFixture {
 TEST(DownloadJob, DownloadsTheFixedAddressAndReportsDone)
 {
     CJobFixture fixture;
-    const std::string body = MakeBody(100000, 7);
+    const std::string body = SignedInstaller();
     fixture.server.On(testenv::kInstallerPath, CServerScript::Complete(body));
 
     const uint32_t nBefore = static_cast<uint32_t>(_time64(nullptr));
@@ -127,8 +136,8 @@ TEST(DownloadJob, EmptyFolderStartsThenFailsWithoutRequest)
 TEST(DownloadJob, OneJobAtATimeAndTheNextReusesTheRecord)
 {
     CJobFixture fixture;
-    const std::string first = MakeBody(3000, 1), second = MakeBody(5000, 2);
-    fixture.server.On(testenv::kInstallerPath, CServerScript::Complete(first));
+    const std::string body = SignedInstaller();
+    fixture.server.On(testenv::kInstallerPath, CServerScript::Complete(body));
 
     ASSERT_TRUE(fixture.Start(fixture.strFolder));
     // The worker's first window call waits for this thread, so it cannot have ended yet.
@@ -137,7 +146,6 @@ TEST(DownloadJob, OneJobAtATimeAndTheNextReusesTheRecord)
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_DONE}));
     EXPECT_NE(CTestDisplays::Text(fixture.displays.SizeLabel()), L"");
 
-    fixture.server.On(testenv::kInstallerPath, CServerScript::Complete(second));
     fixture.displays.m_notices.clear();
     ASSERT_TRUE(fixture.Start(fixture.strFolder));
     EXPECT_EQ(CTestDisplays::Text(fixture.displays.PercentLabel()), L"");
@@ -146,9 +154,9 @@ TEST(DownloadJob, OneJobAtATimeAndTheNextReusesTheRecord)
     ASSERT_TRUE(fixture.WaitForWorker());
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_DONE}));
     EXPECT_EQ(fixture.pJob->GetTargetPath(), fixture.strFolder + "TarnvikBrowser1.exe");
-    EXPECT_EQ(ReadWholeFile(fixture.strFolder + "TarnvikBrowser.exe"), first);
-    EXPECT_EQ(ReadWholeFile(fixture.strFolder + "TarnvikBrowser1.exe"), second);
-    EXPECT_EQ(CTestDisplays::Text(fixture.displays.SizeLabel()), L"文件大小: 4.9 KB");
+    EXPECT_EQ(ReadWholeFile(fixture.strFolder + "TarnvikBrowser.exe"), body);
+    EXPECT_EQ(ReadWholeFile(fixture.strFolder + "TarnvikBrowser1.exe"), body);
+    EXPECT_EQ(CTestDisplays::Text(fixture.displays.SizeLabel()), AnsiToWide(fixture.pJob->FormatSizeText()));
 }
 
 TEST(DownloadJob, StopEndsARunningJobWithinTheQuitWait)
@@ -206,7 +214,7 @@ TEST(DownloadJob, WorkerOutlivesItsWindowAndItsOwner)
     COwner* pOwner = new (pPage) COwner;
 
     CScriptedServer server(testenv::BackendPort());
-    const std::string body = MakeBody(30000, 4);
+    const std::string body = SignedInstaller();
     server.On(testenv::kInstallerPath, CServerScript::HeldAfter(body, 1000));
     CTestDisplays displays(WM_DOWNLOAD_STATUS);
     const std::string strFolder = testenv::MakeScratchFolder("owner");
@@ -225,4 +233,55 @@ TEST(DownloadJob, WorkerOutlivesItsWindowAndItsOwner)
     EXPECT_TRUE(PumpMessagesUntil([&] { return pWatch.expired(); }, kJobTimeoutMs)) << "the worker ended";
     EXPECT_EQ(ReadWholeFile(strTarget), body);
     VirtualFree(pPage, 0, MEM_RELEASE);
+}
+
+TEST(DownloadJob, TwoJobsStartedTogetherIntoOneFolderEachKeepTheirOwnFile)
+{
+    // Both jobs choose TarnvikBrowser.exe before they ask; the server answers only once both have asked, so both
+    // create their file after the other chose the same name.
+    CJobFixture fixture;
+    const std::string body = SignedInstaller();
+    fixture.server.On(testenv::kInstallerPath, CServerScript().Hold().Send(CServerScript::Head(200, body.size()) + body));
+    CTestDisplays otherDisplays(WM_DOWNLOAD_STATUS);
+    const auto pOtherJob = std::make_shared<CDownloadJob>();
+
+    ASSERT_TRUE(fixture.Start(fixture.strFolder));
+    ASSERT_TRUE(StartDownloadJob(pOtherJob, fixture.strFolder, otherDisplays.Window(), DisplaysOf(otherDisplays)));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return fixture.server.RequestCount() == 2; }, kJobTimeoutMs));
+    fixture.server.Release();
+    ASSERT_TRUE(fixture.WaitForWorker());
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !pOtherJob->m_bWorkerActive; }, kJobTimeoutMs));
+    PumpMessagesUntil([] { return false; }, 100);
+
+    EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_DONE}));
+    EXPECT_EQ(otherDisplays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_DONE}));
+    const std::set<std::string> paths = {fixture.pJob->GetTargetPath(), pOtherJob->GetTargetPath()};
+    EXPECT_EQ(paths, (std::set<std::string>{fixture.strFolder + "TarnvikBrowser.exe",
+                                            fixture.strFolder + "TarnvikBrowser1.exe"}));
+    for (const std::string& path : paths)
+        EXPECT_EQ(ReadWholeFile(path), body) << path;
+}
+
+TEST(DownloadJob, JobThatThrowsEndsWithOneFailureNoticeAndTheProcessLives)
+{
+    // A real allocation that cannot succeed, in the job body on the worker.
+    struct CJobOutOfMemory : CDownloadJob {
+        bool Run() override
+        {
+            m_bRunning = true;
+            volatile size_t nHuge = SIZE_MAX / 2;
+            std::vector<char> buffer(nHuge);
+            return !buffer.empty();
+        }
+    };
+    CJobFixture fixture;
+    fixture.pJob = std::make_shared<CJobOutOfMemory>();
+    ASSERT_TRUE(fixture.Start(fixture.strFolder));
+    ASSERT_TRUE(fixture.WaitForWorker());
+    PumpMessagesUntil([] { return false; }, 100);  // a second final notice would have arrived by now
+
+    EXPECT_EQ(fixture.displays.m_notices, std::vector<WPARAM>{DL_STATUS_FAILED});
+    EXPECT_EQ(fixture.runningAtFinalNotice, std::vector<bool>{false});
+    EXPECT_FALSE(fixture.AnyDisplayVisible());
+    EXPECT_EQ(fixture.pJob->m_strOutcome, "意外错误");
 }

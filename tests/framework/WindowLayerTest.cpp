@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -32,10 +34,13 @@ class CProbeEdit : public CEdit {
 public:
     HBRUSH m_hBrush = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     int m_nChanges = 0;
+    bool m_bThrowOnGetText = false;
 
 protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
+        if (msg == WM_GETTEXT && m_bThrowOnGetText)
+            throw std::bad_alloc();
         switch (msg) {
         case WM_REFLECT_BASE + WM_CTLCOLOREDIT:
             result = reinterpret_cast<LRESULT>(m_hBrush);
@@ -67,6 +72,7 @@ public:
     std::vector<UINT> m_commands;
     std::vector<UINT> m_messages;
     int m_nCtlColorCalls = 0;
+    bool m_bThrowOnGetText = false;
     CProbeButton m_button;
     CProbeEdit m_edit;
     CStatic m_static;
@@ -104,6 +110,8 @@ protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override
     {
         m_messages.push_back(msg);
+        if (msg == WM_GETTEXT && m_bThrowOnGetText)
+            throw std::runtime_error("handler failed");
         switch (msg) {
         case kProbeMessage:
             result = 42;
@@ -165,6 +173,34 @@ TEST(WindowLayer, HandledResultsReachTheSenderAndUnhandledMessagesGetTheDefault)
     EXPECT_EQ(dlg.SendMessage(WM_GETTEXT, 16, reinterpret_cast<LPARAM>(title)), 5);
     EXPECT_STREQ(title, L"Probe");
     EXPECT_EQ(CWnd::FromHandlePermanent(dlg.m_hWnd), &dlg);
+}
+
+TEST(WindowLayer, HandlerThatThrowsLeavesItsMessageToTheDefaultAndTheWindowLives)
+{
+    wintest::CDialogTemplate t = PopupTemplate();
+    CProbeDialog dlg(t.Get());
+    dlg.m_bBindControls = true;
+    ASSERT_TRUE(dlg.Create());
+    dlg.m_edit.SetWindowTextW(L"abc");
+    struct CCase {
+        const char* pszName;
+        HWND hWnd;
+        bool& bThrow;
+        std::wstring defaultText;
+    } cases[] = {
+        {"dialog procedure", dlg.m_hWnd, dlg.m_bThrowOnGetText, L"Probe"},
+        {"subclassed control", dlg.m_edit.m_hWnd, dlg.m_edit.m_bThrowOnGetText, L"abc"},
+    };
+    for (CCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        c.bThrow = true;
+        wchar_t text[16] = {};
+        EXPECT_EQ(SendMessageW(c.hWnd, WM_GETTEXT, 16, reinterpret_cast<LPARAM>(text)),
+                  static_cast<LRESULT>(c.defaultText.size()));
+        EXPECT_EQ(text, c.defaultText);
+        c.bThrow = false;
+    }
+    EXPECT_EQ(dlg.SendMessage(kProbeMessage), 42) << "the dialog still answers";
 }
 
 TEST(WindowLayer, ChildObjectsAnswerReflectedMessagesBeforeTheParentMap)

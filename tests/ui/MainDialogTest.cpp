@@ -4,7 +4,7 @@
 #include "ScriptedServer.h"
 #include "TarnvikHSDownloaderDlg.h"
 #include "TestEnvironment.h"
-#include "TextConversion.h"
+#include "TestFiles.h"
 #include "WindowTest.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <atomic>
@@ -35,7 +34,13 @@ constexpr UINT kAnswerPeriodMs = 30;
 constexpr UINT kUnownedBoxPeriodMs = 50;
 constexpr int kLookTries = 100;
 
-const std::string kBody(100000, 'x');
+// What the server serves: the test installer signed by the publisher the test build pins, the only file a
+// download keeps.
+const std::string& SignedInstaller()
+{
+    static const std::string bytes = ReadWholeFile(testenv::InstallerFile(testenv::EInstaller::Publisher)).value_or("");
+    return bytes;
+}
 
 RECT ItemRect(HWND dialog, int id)
 {
@@ -210,8 +215,8 @@ protected:
     std::string StartHeldDownload(const char* tag, bool cutAfterHold = false)
     {
         CServerScript script = cutAfterHold
-            ? CServerScript().Send(CServerScript::Head(200, kBody.size()) + kBody.substr(0, kHeldAfterBytes)).Hold()
-            : CServerScript::HeldAfter(kBody, kHeldAfterBytes);
+            ? CServerScript().Send(CServerScript::Head(200, SignedInstaller().size()) + SignedInstaller().substr(0, kHeldAfterBytes)).Hold()
+            : CServerScript::HeldAfter(SignedInstaller(), kHeldAfterBytes);
         const std::string folder = PrepareDownload(std::move(script), tag);
         Command(IDC_DOWNLOAD);
         EXPECT_TRUE(WaitView(VS_DOWNLOADING));
@@ -242,12 +247,6 @@ protected:
     std::unique_ptr<CScriptedServer> m_server;
     bool m_bTipSeen = false;
 };
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 }  // namespace
 
@@ -503,14 +502,14 @@ TEST_F(MainDialog, DownloadShowsProgressOnlyOnceStartedThenCompletes)
     m_server->Release();
     ASSERT_TRUE(WaitView(VS_COMPLETED));
     EXPECT_EQ(m_dlg->m_job->GetTargetPath(), folder + "TarnvikBrowser.exe");
-    EXPECT_EQ(ReadFile(folder + "TarnvikBrowser.exe"), kBody);
+    EXPECT_EQ(ReadWholeFile(folder + "TarnvikBrowser.exe"), SignedInstaller());
     EXPECT_TRUE(PumpUntil([&] { return !Shown(m_hWnd, IDC_PROGRESS); }));
     EXPECT_TRUE(Shown(m_hWnd, IDC_INSTALL));
 }
 
 TEST_F(MainDialog, ViewStaysReadyUntilTheWorkerReportsItsStart)
 {
-    PrepareDownload(CServerScript::Complete(kBody), "start");
+    PrepareDownload(CServerScript::Complete(SignedInstaller()), "start");
     Command(IDC_DOWNLOAD);
     // The command itself changes nothing: only the worker's first notice does.
     EXPECT_EQ(m_dlg->m_nViewState, VS_READY);
@@ -537,10 +536,10 @@ TEST_F(MainDialog, FailedDownloadThenRedownloadCompletes)
     EXPECT_TRUE(Shown(m_hWnd, IDC_REDOWNLOAD));
     EXPECT_EQ(m_dlg->m_editPath.m_clrBack, RGB(73, 73, 91));
 
-    m_server->On(testenv::kInstallerPath, CServerScript::Complete(kBody));
+    m_server->On(testenv::kInstallerPath, CServerScript::Complete(SignedInstaller()));
     Command(IDC_REDOWNLOAD);
     ASSERT_TRUE(WaitView(VS_COMPLETED));
-    EXPECT_EQ(ReadFile(m_dlg->m_job->GetTargetPath()), kBody);
+    EXPECT_EQ(ReadWholeFile(m_dlg->m_job->GetTargetPath()), SignedInstaller());
 }
 
 TEST_F(MainDialog, CloseWhileDownloadingAsksAndCancelKeepsGoing)
@@ -643,22 +642,58 @@ TEST_F(MainDialog, InstallWithoutAFileShowsItsMessageAndTheReadyView)
     EXPECT_FALSE(m_dlg->IsEnded());
 }
 
-TEST_F(MainDialog, InstallStartsTheDownloadedInstallerAndEnds)
+TEST_F(MainDialog, OnlyAnIntactInstallerOfThePinnedPublisherIsKeptAndStarted)
 {
-    const std::string installer = ReadFile(WideToAnsi(TARNVIK_TEST_INSTALLER));
-    ASSERT_GT(installer.size(), 1000u);
-    const std::string folder = PrepareDownload(CServerScript::Complete(installer), "install");
-    Command(IDC_DOWNLOAD);
-    ASSERT_TRUE(WaitView(VS_COMPLETED));
-    Command(IDC_INSTALL);
-    EXPECT_TRUE(m_dlg->IsEnded());
-    const std::string marker = m_dlg->m_job->GetTargetPath() + ".ran";
-    EXPECT_TRUE(PumpUntil([&] { return PathExists(marker); }, 5000)) << marker;
+    using testenv::EInstaller;
+    const auto bytesOf = [](EInstaller kind) { return ReadWholeFile(testenv::InstallerFile(kind)).value_or(""); };
+    const std::string good = SignedInstaller();
+    ASSERT_GT(good.size(), 1000u);
+    std::string flipped = good;
+    flipped[flipped.size() / 2] ^= 0x01;
+    struct CRow {
+        const char* pszName;
+        std::string served;
+        std::string swappedIn;  // written over the finished download before Install; empty: left alone
+        bool bKept;
+    };
+    // In this order the dialog carries on from row to row: only the last row's Install ends it.
+    const CRow rows[] = {
+        {"one byte changed", flipped, "", false},
+        {"unsigned", bytesOf(EInstaller::Unsigned), "", false},
+        {"self-signed under the pinned name", bytesOf(EInstaller::SelfSignedPublisher), "", false},
+        {"another publisher through the test authority", bytesOf(EInstaller::OtherPublisher), "", false},
+        {"swapped for an unsigned file before Install", good, bytesOf(EInstaller::Unsigned), true},
+        {"good", good, "", true},
+    };
+    for (const CRow& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        const std::string folder = PrepareDownload(CServerScript::Complete(row.served), "signature");
+        Command(m_dlg->m_nViewState == VS_READY ? IDC_DOWNLOAD : IDC_REDOWNLOAD);
+        if (!row.bKept) {
+            EXPECT_TRUE(WaitView(VS_DOWNLOAD_FAILED));
+            EXPECT_FALSE(PathExists(folder + "TarnvikBrowser.exe")) << "a refused file is deleted";
+            continue;
+        }
+        ASSERT_TRUE(WaitView(VS_COMPLETED));
+        const std::string path = m_dlg->m_job->GetTargetPath();
+        EXPECT_EQ(ReadWholeFile(path), good);
+        if (!row.swappedIn.empty()) {
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << row.swappedIn;
+            ASSERT_EQ(ReadWholeFile(path), row.swappedIn);
+        }
+        Command(IDC_INSTALL);
+        const bool bStarts = row.swappedIn.empty();
+        EXPECT_EQ(m_dlg->IsEnded(), bStarts);
+        EXPECT_EQ(PumpUntil([&] { return PathExists(path + ".ran"); }, bStarts ? 5000 : 500), bStarts);
+        if (!bStarts) {
+            EXPECT_EQ(m_dlg->m_nViewState, VS_INSTALL_FAILED);
+        }
+    }
 }
 
 TEST_F(MainDialog, InstallFailureShowsTheInstallFailedView)
 {
-    PrepareDownload(CServerScript::Complete(kBody), "installfail");
+    PrepareDownload(CServerScript::Complete(SignedInstaller()), "installfail");
     Command(IDC_DOWNLOAD);
     ASSERT_TRUE(WaitView(VS_COMPLETED));
     ASSERT_TRUE(DeleteFileA(m_dlg->m_job->GetTargetPath().c_str()));

@@ -109,7 +109,12 @@ TEST(DownloadFolder, RefusedPathsCreateNothing)
     // A drive marker at the very start does not count.
     EXPECT_FALSE(PrepareDownloadFolder(":\\odd"));
     EXPECT_FALSE(PrepareDownloadFolder(""));
-    EXPECT_TRUE(Entries(root).empty());
+    // A character outside the code page is no look-alike: "v²" is not the existing "v2", and no "à" is made
+    // for "À".
+    ASSERT_TRUE(CreateDirectoryA((root + "v2").c_str(), nullptr));
+    EXPECT_FALSE(PrepareDownloadFolder(WideToAnsi(AnsiToWide(root) + L"v\u00b2")));
+    EXPECT_FALSE(PrepareDownloadFolder(WideToAnsi(AnsiToWide(root) + L"\u00c0\\new")));
+    EXPECT_EQ(Entries(root), std::set<std::string>{"v2"});
 }
 
 TEST(DownloadFolder, FolderPromptIsRefusedEvenWhenSuchAFolderExists)

@@ -26,7 +26,16 @@ TEST(TextConversion, EmptyAndEmbeddedNul)
     EXPECT_EQ(WideToAnsi(std::wstring(L"ab\0cd", 5)), "ab");
 }
 
-TEST(TextConversion, CharacterOutsideCodePageBecomesQuestionMark)
+TEST(TextConversion, CharacterOutsideCodePageBecomesQuestionMarkNeverALookAlike)
 {
-    EXPECT_EQ(WideToAnsi(L"D:\\dl\\\u0e01t\u0e01"), "D:\\dl\\?t?");
+    const struct {
+        const wchar_t* pszWide;
+        const char* pszNarrow;
+    } rows[] = {
+        {L"D:\\dl\\\u0e01t\u0e01", "D:\\dl\\?t?"},  // no mapping at all
+        {L"D:\\dl\\v\u00b2", "D:\\dl\\v?"},          // superscript two: best fit would give "v2"
+        {L"D:\\dl\\\u00c0", "D:\\dl\\?"},            // A with grave: best fit would give GBK's small a with grave
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(WideToAnsi(row.pszWide), row.pszNarrow) << testing::PrintToString(std::wstring(row.pszWide));
 }
