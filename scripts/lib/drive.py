@@ -245,5 +245,26 @@ def close_message_box():
     wait_for(lambda: not message_box(), 10, 0.1, "the message box to close")
 
 
+def signed_installer(installer, size, work):
+    """The test installer padded to `size` bytes (a program runs with data appended to its image), then signed by
+    the test publisher through the test authority: the signature covers the padding, and the test build, which pins
+    that publisher, keeps and starts it."""
+    with open(installer, "rb") as f:
+        data = f.read()
+    data += bytes((i * 7 + 3) & 0xFF for i in range(size - len(data)))
+    os.makedirs(work, exist_ok=True)
+    unsigned, signed = os.path.join(work, "unsigned.exe"), os.path.join(work, "signed.exe")
+    with open(unsigned, "wb") as f:
+        f.write(data)
+    if os.path.exists(signed):
+        os.remove(signed)
+    tls = os.path.join(STATE, "tls")
+    subprocess.run(["osslsigncode", "sign", "-certs", os.path.join(tls, "codesign-chain.pem"),
+                    "-key", os.path.join(tls, "codesign.key"), "-h", "sha256", "-in", unsigned, "-out", signed],
+                   check=True, stdout=subprocess.DEVNULL)
+    with open(signed, "rb") as f:
+        return f.read()
+
+
 def sha256_bytes(data):
     return hashlib.sha256(data).hexdigest()
