@@ -11,7 +11,9 @@
 
 namespace {
 
-constexpr char kDownloadAddress[] = "https://" TARNVIK_DOWNLOAD_HOST "/TarnvikBrowser.exe";
+// Kept whole in the image (the optimiser would otherwise build it from immediates), so that the release check
+// can read which address a build downloads from.
+[[gnu::used]] constexpr char kDownloadAddress[] = "https://" TARNVIK_DOWNLOAD_HOST "/TarnvikBrowser.exe";
 constexpr int kProgressMax = 100;
 
 }  // namespace
