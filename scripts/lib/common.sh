@@ -146,7 +146,9 @@ tarnvik_build_preset() {
     log "building $preset"
     mkdir -p "$TARNVIK_ROOT/build"
     local buildlog=$TARNVIK_ROOT/build/$preset.log
-    (cd "$TARNVIK_ROOT" && cmake --preset "$preset" "$@" >"$buildlog" 2>&1 && cmake --build --preset "$preset" >>"$buildlog" 2>&1) || {
+    # Untranslated messages, so that the warnings are found whatever the caller's locale.
+    (cd "$TARNVIK_ROOT" && export LC_ALL=C && cmake --preset "$preset" "$@" >"$buildlog" 2>&1 &&
+        cmake --build --preset "$preset" >>"$buildlog" 2>&1) || {
         grep -E -A3 'error|FAILED|Error' "$buildlog" | head -60 >&2
         die "build of $preset failed ($buildlog)"
     }
