@@ -13,7 +13,9 @@
 
 namespace {
 
-constexpr char kDownloadAddress[] = "https://" TARNVIK_DOWNLOAD_HOST "/TarnvikBrowser.exe";
+// Kept whole in the image (the optimiser would otherwise build it from immediates), so that the release check
+// can read which address a build downloads from.
+[[gnu::used]] constexpr char kDownloadAddress[] = "https://" TARNVIK_DOWNLOAD_HOST "/TarnvikBrowser.exe";
 constexpr int kProgressMax = 100;
 constexpr char kOutcomeUntrusted[] = "安装文件签名无效";
 constexpr char kOutcomeUnexpected[] = "意外错误";

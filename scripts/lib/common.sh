@@ -12,6 +12,20 @@ TARNVIK_PACKAGES=(mingw-w64 wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-
 log() { printf '== %s\n' "$*" >&2; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
 
+# Answers -h/--help as the first argument with the calling script's header comment (its usage and settings),
+# and does nothing else.
+tarnvik_help() {
+    case "${1:-}" in -h|--help) ;; *) return 0 ;; esac
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+    exit 0
+}
+
+# The configure arguments that move the test tree's server to TARNVIK_TEST_TLS_PORT, when it is set.
+tarnvik_test_port_args() {
+    [ -n "${TARNVIK_TEST_TLS_PORT:-}" ] || return 0
+    printf '%s\n' "-DTARNVIK_TEST_TLS_PORT=$TARNVIK_TEST_TLS_PORT" "-DTARNVIK_DOWNLOAD_HOST=localhost:$TARNVIK_TEST_TLS_PORT"
+}
+
 # Installs the Debian packages that are missing: 'apt-get update' once, then one install.
 tarnvik_install_packages() {
     local missing=() pkg
@@ -132,7 +146,9 @@ tarnvik_build_preset() {
     log "building $preset"
     mkdir -p "$TARNVIK_ROOT/build"
     local buildlog=$TARNVIK_ROOT/build/$preset.log
-    (cd "$TARNVIK_ROOT" && cmake --preset "$preset" "$@" >"$buildlog" 2>&1 && cmake --build --preset "$preset" >>"$buildlog" 2>&1) || {
+    # Untranslated messages, so that the warnings are found whatever the caller's locale.
+    (cd "$TARNVIK_ROOT" && export LC_ALL=C && cmake --preset "$preset" "$@" >"$buildlog" 2>&1 &&
+        cmake --build --preset "$preset" >>"$buildlog" 2>&1) || {
         grep -E -A3 'error|FAILED|Error' "$buildlog" | head -60 >&2
         die "build of $preset failed ($buildlog)"
     }

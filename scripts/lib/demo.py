@@ -1,19 +1,19 @@
 """The demo's walk through the program: with a display of the user's own, it serves the demo installer and waits
-while the user clicks; on its own Xvfb it downloads, shows each view, installs, and saves a screenshot of each step.
+while the user clicks; on its own Xvfb it downloads, shows each view, installs, and saves a screenshot of each step
+(and, given DOCS, half-size copies of them there).
 
-    demo.py PROGRAM INSTALLER PORT WORKDIR (interactive|walk)
+    demo.py PROGRAM INSTALLER PORT WORKDIR (interactive|walk) [DOCS]
 """
 import os
 import sys
 import time
 
 import drive
+from PIL import Image
 
 CLICKS = {"action": (325, 288), "path": (325, 201), "close": (624, 26), "tip_cancel": (374, 216)}
 SIZE = 6 * 1024 * 1024
 RATE = 640 * 1024  # slow enough to watch the progress bar and answer the question for a few seconds
-
-
 
 
 def say(text):
@@ -53,7 +53,7 @@ def walk(program_exe, body, port, work):
             except Exception:
                 program.kill()
                 raise
-        with drive.Backend(port + 1, body, rate=RATE):
+        with drive.Backend(port + 1, body, rate=RATE) as backend:
             try:
                 program.click(*CLICKS["action"])  # Redownload
                 time.sleep(2.0)
@@ -69,6 +69,16 @@ def walk(program_exe, body, port, work):
                 shot(program, "5-completed.png", "the completed view: the signed installer was accepted")
                 ok = drive.sha256(target) == drive.sha256_bytes(body)
                 say(f"{target}: {len(body)} bytes, {'identical to' if ok else 'DIFFERENT from'} the served file")
+                os.remove(target)
+                program.click(*CLICKS["action"])  # Install, with the file gone
+                shot(program, "6-install-failed.png", "the file was removed before Install: the install-failed view")
+                backend.rate = None
+                program.click(*CLICKS["action"])  # Redownload, into the same folder and name
+                drive.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) == len(body), 60, 0.2,
+                               "the second download to complete")
+                ok = ok and drive.sha256(target) == drive.sha256_bytes(body)
+                say(f"downloaded again: {target}, {'identical to' if ok else 'DIFFERENT from'} the served file")
+                time.sleep(1.0)
                 program.click(*CLICKS["action"])  # Install
                 code = program.wait_exit(15)
                 say(f"Install checked the publisher's signature again and started the installer; "
@@ -78,6 +88,16 @@ def walk(program_exe, body, port, work):
                 return 0 if ok and code == 0 else 1
             finally:
                 program.kill()
+
+
+def shrink(shots, docs):
+    """Half-size copies of the screenshots, small enough to keep in the repository."""
+    os.makedirs(docs, exist_ok=True)
+    for name in sorted(os.listdir(shots)):
+        with Image.open(os.path.join(shots, name)) as image:
+            small = image.convert("RGB").resize((image.width // 2, image.height // 2), Image.LANCZOS)
+            small.quantize(colors=128, method=Image.MEDIANCUT).save(os.path.join(docs, name), optimize=True)
+        say(f"docs: {os.path.join(docs, name)}")
 
 
 def interactive(program_exe, body, port, work):
@@ -96,4 +116,7 @@ if __name__ == "__main__":
     # Signed by the test publisher, the one the demo build pins: the program keeps it and starts it.
     body = drive.signed_installer(installer, SIZE, os.path.join(work, "installer"))
     say("the demo installer is signed by the test publisher (through the test authority)")
-    sys.exit(run(program_exe, body, port, work))
+    result = run(program_exe, body, port, work)
+    if result == 0 and len(sys.argv) > 6:
+        shrink(os.path.join(work, "screenshots"), sys.argv[6])
+    sys.exit(result)
