@@ -20,6 +20,8 @@ public:
     decltype(&::InternetQueryDataAvailable) pfnInternetQueryDataAvailable = nullptr;
     decltype(&::InternetReadFile) pfnInternetReadFile = nullptr;
     decltype(&::InternetCloseHandle) pfnInternetCloseHandle = nullptr;
+    decltype(&::InternetSetStatusCallbackW) pfnInternetSetStatusCallback = nullptr;
+    decltype(&::InternetCombineUrlW) pfnInternetCombineUrl = nullptr;
 
 private:
     bool Load();
