@@ -16,6 +16,8 @@ struct CInternetCallThread::CQueue {
     uint64_t nFinished = 0;  // jobs that have run to their end
     bool bEnd = false;       // no more jobs will come
     std::atomic<ULONGLONG> nLastProgressTick{0};  // the running job's start or its latest progress
+    std::atomic<DWORD> nSilencesAllowed{1};       // how many silences the current step may last
+    static thread_local CQueue* pRunning;          // the queue of the call thread on this thread, if any
 
     // Queues the job and returns its ticket. The lock must be held.
     uint64_t Push(std::function<void()> job)
@@ -26,10 +28,10 @@ struct CInternetCallThread::CQueue {
     }
 };
 
+thread_local CInternetCallThread::CQueue* CInternetCallThread::CQueue::pRunning = nullptr;
+
 namespace {
 
-// The progress clock of the call thread running on this thread; null on every other thread.
-thread_local std::atomic<ULONGLONG>* t_pProgressTick = nullptr;
 
 }  // namespace
 
@@ -66,11 +68,14 @@ bool CInternetCallThread::Call(std::function<void()> job, CBound bound)
     });
     // Jobs queued earlier may still be running: the silence counts from the queuing until this job starts.
     ULONGLONG nSilentSince = GetTickCount64();
+    DWORD nSilences = 1;
     while (m_pQueue->nFinished < nTicket) {
         const ULONGLONG nNow = GetTickCount64();
-        if (m_pQueue->nFinished + 1 == nTicket)
+        if (m_pQueue->nFinished + 1 == nTicket) {
             nSilentSince = std::max(nSilentSince, m_pQueue->nLastProgressTick.load());
-        const ULONGLONG nGiveUp = std::min(nSilentSince + bound.dwSilenceMs, bound.nCeilingTick);
+            nSilences = m_pQueue->nSilencesAllowed;
+        }
+        const ULONGLONG nGiveUp = std::min(nSilentSince + ULONGLONG(bound.dwSilenceMs) * nSilences, bound.nCeilingTick);
         if (nNow >= nGiveUp)
             return false;
         // Woken by the end of a job or, at the latest, when the silence would be complete; progress made
@@ -86,17 +91,19 @@ void CInternetCallThread::Post(std::function<void()> job)
     m_pQueue->Push(std::move(job));
 }
 
-void CInternetCallThread::MarkProgress()
+void CInternetCallThread::MarkProgress(DWORD nSilences)
 {
-    if (t_pProgressTick != nullptr)
-        *t_pProgressTick = GetTickCount64();
+    if (CQueue::pRunning == nullptr)
+        return;
+    CQueue::pRunning->nSilencesAllowed = nSilences;
+    CQueue::pRunning->nLastProgressTick = GetTickCount64();
 }
 
 DWORD WINAPI CInternetCallThread::ThreadProc(LPVOID pParam)
 {
     const std::unique_ptr<std::shared_ptr<CQueue>> pOwnReference(static_cast<std::shared_ptr<CQueue>*>(pParam));
     CQueue& queue = **pOwnReference;
-    t_pProgressTick = &queue.nLastProgressTick;
+    CQueue::pRunning = &queue;
     CExclusiveLock lock(queue.lock);
     for (;;) {
         while (queue.jobs.empty() && !queue.bEnd)
@@ -105,6 +112,7 @@ DWORD WINAPI CInternetCallThread::ThreadProc(LPVOID pParam)
             break;
         std::function<void()> job = std::move(queue.jobs.front());
         queue.jobs.pop_front();
+        queue.nSilencesAllowed = 1;
         queue.nLastProgressTick = GetTickCount64();
         ReleaseSRWLockExclusive(&queue.lock);
         try {
@@ -116,6 +124,6 @@ DWORD WINAPI CInternetCallThread::ThreadProc(LPVOID pParam)
         ++queue.nFinished;
         WakeAllConditionVariable(&queue.changed);
     }
-    t_pProgressTick = nullptr;
+    CQueue::pRunning = nullptr;
     return 0;
 }

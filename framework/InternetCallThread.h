@@ -19,7 +19,8 @@
 class CInternetCallThread {
 public:
     // How long a caller waits: until the job has made no progress for dwSilenceMs (progress is the job's
-    // start and every MarkProgress during it), and never past nCeilingTick (a GetTickCount64 value).
+    // start and every MarkProgress during it; a step announced as longer gets a multiple of it), and never
+    // past nCeilingTick (a GetTickCount64 value).
     struct CBound {
         DWORD dwSilenceMs;
         ULONGLONG nCeilingTick = ~0ull;
@@ -41,9 +42,10 @@ public:
     // Queues the job without waiting for it.
     void Post(std::function<void()> job);
 
-    // Called on a call thread while its current job advances (a WinINet status notice, a byte received):
-    // restarts the silence its caller measures. Does nothing on any other thread.
-    static void MarkProgress();
+    // Called on a call thread while its current job advances (a WinINet status notice): restarts the
+    // silence its caller measures, and allows the step that begins now nSilences silences. Does nothing on
+    // any other thread.
+    static void MarkProgress(DWORD nSilences = 1);
 
 private:
     struct CQueue;

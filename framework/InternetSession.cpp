@@ -10,6 +10,7 @@
 
 namespace {
 
+constexpr DWORD kHandshakeSilences = 2;
 constexpr DWORD kHttpStatusFirstRedirect = 300;
 constexpr DWORD kHttpStatusLastRedirect = 399;
 
@@ -55,9 +56,11 @@ std::wstring QueryText(Query query)
 
 // Every status notice of a synchronous call is a step of the exchange (name resolved, connected, request
 // sent, response received, ...): the caller waiting for that call sees the connection making progress.
-void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR, DWORD, LPVOID, DWORD)
+// The TLS handshake after the connection gives no notice of its own, yet waits on the server twice (its
+// hello, then its finish), each wait bounded by the time-out on Windows: it gets two silences.
+void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR, DWORD dwStatus, LPVOID, DWORD)
 {
-    CInternetCallThread::MarkProgress();
+    CInternetCallThread::MarkProgress(dwStatus == INTERNET_STATUS_CONNECTED_TO_SERVER ? kHandshakeSilences : 1);
 }
 
 // One hop: opens the address without following a redirect and reads what decides the next hop.

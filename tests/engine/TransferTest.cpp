@@ -159,8 +159,9 @@ TEST(Transfer, ConnectionThatIsNeverSetUpFailsInBoundedTime)
     const ULONGLONG nStart = GetTickCount64();
     EXPECT_FALSE(fixture.Transfer("https://127.0.0.1:" + std::to_string(server.Port()) + "/TarnvikBrowser.exe"));
     const ULONGLONG nElapsed = GetTickCount64() - nStart;
-    EXPECT_GE(nElapsed, 1900u);
-    EXPECT_LT(nElapsed, 4000u);
+    // The handshake waits on the server twice, and gets a time-out for each.
+    EXPECT_GE(nElapsed, 3900u);
+    EXPECT_LT(nElapsed, 6000u);
     EXPECT_EQ(fixture.job.m_strOutcome, outcome::kConnectionError);
     EXPECT_FALSE(ReadWholeFile(fixture.strTarget));
 }
@@ -236,7 +237,7 @@ TEST(Transfer, TimeOutsArePerExchangeAndOpeningIsBounded)
         const ULONGLONG nElapsed = GetTickCount64() - nStart;
         EXPECT_GE(nElapsed, row.nMinMs);
         EXPECT_LT(nElapsed, row.nMaxMs);
-        EXPECT_EQ(ReadWholeFile(fixture.strTarget), row.bResult ? std::optional<std::string>(body) : std::nullopt);
+        EXPECT_TRUE(ReadWholeFile(fixture.strTarget) == (row.bResult ? std::optional<std::string>(body) : std::nullopt));
     }
     _wremove(strServed.c_str());
     size_t nLoopRequests = 0;

@@ -74,7 +74,7 @@ TEST(InternetCallThread, CallWaitsAsLongAsTheJobProgressesWithinTheCeiling)
     const CRow rows[] = {
         {"progressing longer than the silence", progressFor(900), INFINITE, true, 850, 1500},
         {"silent longer than the silence", [] { Sleep(900); }, INFINITE, false, 290, 600},
-        {"progressing past the ceiling", progressFor(2000), 600, false, 590, 900},
+        {"progressing past the ceiling", progressFor(1000), 600, false, 590, 900},
         {"throwing", [] { throw 1; }, INFINITE, false, 0, 200},
     };
     for (const CRow& row : rows) {
