@@ -94,16 +94,29 @@ void CInternetFile::ReadAheadLoop(HINTERNET hFile, CReadAhead& state)
             nRoom = std::min(state.ring.size() - state.nFilled, state.ring.size() - nEnd);
         }
         // Waiting for data and taking what has arrived are two calls: a plain read blocks until its whole
-        // count has come, so a slow but steady body would look stalled.
+        // count has come, so a slow but steady body would look stalled. The read that takes what has arrived
+        // does not wait, so it may take more than the one piece the wait reported.
         DWORD dwAvailable = 0, dwRead = 0;
         if (!api.pfnInternetQueryDataAvailable(hFile, &dwAvailable, 0, 0)) {
             dwError = GetLastError();
             break;
         }
-        const DWORD dwWanted = static_cast<DWORD>(std::min<size_t>(dwAvailable, nRoom));
-        if (dwWanted > 0 && !api.pfnInternetReadFile(hFile, state.ring.data() + nEnd, dwWanted, &dwRead)) {
-            dwError = GetLastError();
-            break;
+        if (dwAvailable > 0) {
+            INTERNET_BUFFERSW buffers = {};
+            buffers.dwStructSize = sizeof buffers;
+            buffers.lpvBuffer = state.ring.data() + nEnd;
+            buffers.dwBufferLength = static_cast<DWORD>(nRoom);
+            if (!api.pfnInternetReadFileEx(hFile, &buffers, IRF_NO_WAIT, 0)) {
+                dwError = GetLastError();
+                break;
+            }
+            dwRead = buffers.dwBufferLength;
+            // Should a build give nothing without waiting, take the reported piece the plain way.
+            const DWORD dwWanted = static_cast<DWORD>(std::min<size_t>(dwAvailable, nRoom));
+            if (dwRead == 0 && !api.pfnInternetReadFile(hFile, buffers.lpvBuffer, dwWanted, &dwRead)) {
+                dwError = GetLastError();
+                break;
+            }
         }
         if (dwRead == 0)
             break;

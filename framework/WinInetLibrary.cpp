@@ -56,6 +56,7 @@ bool CWinInetLibrary::Load()
         && Resolve(hModule, "HttpQueryInfoW", pfnHttpQueryInfo)
         && Resolve(hModule, "InternetQueryDataAvailable", pfnInternetQueryDataAvailable)
         && Resolve(hModule, "InternetReadFile", pfnInternetReadFile)
+        && Resolve(hModule, "InternetReadFileExW", pfnInternetReadFileEx)
         && Resolve(hModule, "InternetCloseHandle", pfnInternetCloseHandle)
         && Resolve(hModule, "InternetSetStatusCallbackW", pfnInternetSetStatusCallback)
         && Resolve(hModule, "InternetCombineUrlW", pfnInternetCombineUrl);

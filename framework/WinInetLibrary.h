@@ -19,6 +19,7 @@ public:
     decltype(&::HttpQueryInfoW) pfnHttpQueryInfo = nullptr;
     decltype(&::InternetQueryDataAvailable) pfnInternetQueryDataAvailable = nullptr;
     decltype(&::InternetReadFile) pfnInternetReadFile = nullptr;
+    decltype(&::InternetReadFileExW) pfnInternetReadFileEx = nullptr;
     decltype(&::InternetCloseHandle) pfnInternetCloseHandle = nullptr;
     decltype(&::InternetSetStatusCallbackW) pfnInternetSetStatusCallback = nullptr;
     decltype(&::InternetCombineUrlW) pfnInternetCombineUrl = nullptr;

@@ -109,9 +109,9 @@ TEST(Transfer, FullDiskFailsWhetherTheWriteOrTheCloseNoticesIt)
 {
     const std::string strTarget = std::string(TARNVIK_TEST_FULL_DISK_DIR) + CDownloadJob::kFileName;
     ASSERT_FALSE(PathExists(strTarget)) << "the link to /dev/full looks like no file, as on a full disk";
-    // A whole chunk goes straight to the disk and comes back short; a small body sits in the stream's buffer
-    // until the close, which then fails.
-    for (size_t nBytes : {size_t(50000), size_t(100)}) {
+    // A body larger than the stream's buffer reaches the disk during the loop and comes back short; a small
+    // body sits in the buffer until the flush, which then fails.
+    for (size_t nBytes : {size_t(3 * 1024 * 1024), size_t(100)}) {
         SCOPED_TRACE(nBytes);
         CScriptedServer server;
         server.On("/f", CServerScript::Complete(Bytes(nBytes)));
