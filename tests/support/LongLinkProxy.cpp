@@ -1,10 +1,11 @@
 // A TCP proxy on loopback that makes a long link: every byte arrives a set time after it was sent, each way.
 #include "LongLinkProxy.h"
 
+#include "SocketWait.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -16,28 +17,12 @@
 namespace {
 
 constexpr int kReceiveBytes = 64 * 1024;
-constexpr long kPollMicroseconds = 20000;
-
-// Waits until the socket can be read, polling so that the proxy's end is seen; false once it ends.
-bool WaitReadable(SOCKET s, const std::atomic<bool>& bEnd)
-{
-    while (!bEnd) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(s, &readable);
-        timeval wait = {0, kPollMicroseconds};
-        if (select(0, &readable, nullptr, nullptr, &wait) != 0)
-            return true;
-    }
-    return false;
-}
-
 // One direction of a connection: a reader queues what arrives with its due time, a writer sends it then.
 // An empty piece stands for the end of the sender's data.
 class CDelayedPipe {
 public:
-    CDelayedPipe(SOCKET from, SOCKET to, DWORD dwDelayMs, const std::atomic<bool>& bEnd)
-        : m_from(from), m_to(to), m_dwDelayMs(dwDelayMs), m_bEnd(bEnd)
+    CDelayedPipe(SOCKET from, SOCKET to, DWORD dwDelayMs, HANDLE hEnd)
+        : m_from(from), m_to(to), m_dwDelayMs(dwDelayMs), m_hEnd(hEnd)
     {
     }
 
@@ -46,7 +31,7 @@ public:
         std::thread writer([this] { Write(); });
         char buffer[kReceiveBytes];
         for (;;) {
-            const int n = WaitReadable(m_from, m_bEnd) ? recv(m_from, buffer, sizeof buffer, 0) : 0;
+            const int n = WaitReadable(m_from, m_hEnd) ? recv(m_from, buffer, sizeof buffer, 0) : 0;
             std::lock_guard<std::mutex> lock(m_mutex);
             m_pieces.push_back({GetTickCount64() + m_dwDelayMs, std::string(buffer, n > 0 ? n : 0)});
             m_changed.notify_all();
@@ -90,7 +75,7 @@ private:
 
     SOCKET m_from, m_to;
     DWORD m_dwDelayMs;
-    const std::atomic<bool>& m_bEnd;
+    HANDLE m_hEnd;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<CPiece> m_pieces;
@@ -115,7 +100,7 @@ SOCKET ConnectLoopback(int nPort)
 struct CLongLinkProxy::CState {
     SOCKET listener = INVALID_SOCKET;
     int nPort = 0;
-    std::atomic<bool> bEnd{false};
+    HANDLE hEnd = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::mutex mutex;
     std::vector<SOCKET> sockets;  // every connection's two sockets, closed at the end
     std::vector<std::thread> threads;
@@ -141,7 +126,7 @@ CLongLinkProxy::CLongLinkProxy(int nTargetPort, DWORD dwDelayMs)
 
     state.acceptor = std::thread([&state, nTargetPort, dwDelayMs] {
         for (;;) {
-            if (!WaitReadable(state.listener, state.bEnd))
+            if (!WaitReadable(state.listener, state.hEnd))
                 return;
             const SOCKET client = accept(state.listener, nullptr, nullptr);
             if (client == INVALID_SOCKET)
@@ -154,8 +139,10 @@ CLongLinkProxy::CLongLinkProxy(int nTargetPort, DWORD dwDelayMs)
                 continue;
             }
             state.sockets.push_back(server);
-            for (auto [from, to] : {std::pair{client, server}, std::pair{server, client}})
-                state.threads.emplace_back([from, to, dwDelayMs, &state] { CDelayedPipe(from, to, dwDelayMs, state.bEnd).Run(); });
+            for (auto [from, to] : {std::pair{client, server}, std::pair{server, client}}) {
+                state.threads.emplace_back(
+                    [from, to, dwDelayMs, hEnd = state.hEnd] { CDelayedPipe(from, to, dwDelayMs, hEnd).Run(); });
+            }
         }
     });
 }
@@ -163,7 +150,7 @@ CLongLinkProxy::CLongLinkProxy(int nTargetPort, DWORD dwDelayMs)
 CLongLinkProxy::~CLongLinkProxy()
 {
     CState& state = *m_pState;
-    state.bEnd = true;
+    SetEvent(state.hEnd);
     state.acceptor.join();
     closesocket(state.listener);
     std::lock_guard<std::mutex> lock(state.mutex);
@@ -171,6 +158,7 @@ CLongLinkProxy::~CLongLinkProxy()
         thread.join();
     for (SOCKET s : state.sockets)
         closesocket(s);
+    CloseHandle(state.hEnd);
     WSACleanup();
 }
 
