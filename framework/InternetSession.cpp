@@ -1,4 +1,4 @@
-// An internet session over WinINet: options, opening an address, and bounded blocking calls.
+// An internet session over WinINet: options, opening an address hop by hop, and bounded blocking calls.
 #include "InternetSession.h"
 
 #include "InternetException.h"

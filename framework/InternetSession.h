@@ -1,4 +1,4 @@
-// An internet session over WinINet: options, opening an address, and bounded blocking calls.
+// An internet session over WinINet: options, opening an address hop by hop, and bounded blocking calls.
 #pragma once
 
 #include "HttpFile.h"
@@ -10,9 +10,9 @@
 #include <memory>
 
 // Synchronous WinINet with time-outs that hold everywhere, per exchange as WinINet means them: the connect
-// time-out bounds each step of opening an address without progress (name resolution, connection, TLS
-// handshake, request, each response head, each redirect hop), the receive time-out bounds the body's
-// silence. A connection that keeps making progress is not cut for its total length, but all of opening
+// time-out bounds each step of opening an address without progress (name resolution, connection, the TLS
+// handshake, which waits on the server twice and gets twice the time-out, request, each response head, each
+// redirect hop), the receive time-out bounds the body's silence. A connection that keeps making progress is not cut for its total length, but all of opening
 // stays within kOpenCeilingMs. Both time-outs are taken from SetOption; until then WinINet's defaults
 // apply. A call that overruns fails with CInternetException(ERROR_INTERNET_TIMEOUT); it is left to end on
 // its own thread.
