@@ -6,7 +6,6 @@
 #include "Bitmap.h"
 #include "DownloadFolder.h"
 #include "DownloadJobControl.h"
-#include "MemoryDC.h"
 #include "PaintDC.h"
 #include "PathHelpers.h"
 #include "ResourceModule.h"
@@ -183,14 +182,14 @@ BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
     SetIcon(m_hAppIcon, FALSE);
     SetWindowTextA(kTitle);
 
-    const std::pair<int, CBrush*> backgrounds[] = {{VS_READY, &m_brReady},
-                                                    {VS_DOWNLOADING, &m_brDownloading},
-                                                    {VS_DOWNLOAD_FAILED, &m_brDownloadFailed},
-                                                    {VS_COMPLETED, &m_brCompleted},
-                                                    {VS_INSTALL_FAILED, &m_brInstallFailed}};
-    for (const auto& [state, brush] : backgrounds) {
+    const std::pair<UINT, CBrush*> backgrounds[] = {{IDB_BG_READY, &m_brReady},
+                                                     {IDB_BG_DOWNLOADING, &m_brDownloading},
+                                                     {IDB_BG_DOWNLOAD_FAILED, &m_brDownloadFailed},
+                                                     {IDB_BG_COMPLETED, &m_brCompleted},
+                                                     {IDB_BG_INSTALL_FAILED, &m_brInstallFailed}};
+    for (const auto& [bitmapId, brush] : backgrounds) {
         CBitmap picture;
-        if (picture.LoadBitmap(BackgroundBitmapId(state)))
+        if (picture.LoadBitmap(bitmapId))
             brush->CreatePatternBrush(picture);
     }
 
@@ -360,42 +359,6 @@ CBrush& CTarnvikHSDownloaderDlg::BackgroundBrush()
     }
 }
 
-UINT CTarnvikHSDownloaderDlg::BackgroundBitmapId(int nViewState)
-{
-    switch (nViewState) {
-    case VS_DOWNLOADING:
-        return IDB_BG_DOWNLOADING;
-    case VS_DOWNLOAD_FAILED:
-        return IDB_BG_DOWNLOAD_FAILED;
-    case VS_COMPLETED:
-        return IDB_BG_COMPLETED;
-    case VS_INSTALL_FAILED:
-        return IDB_BG_INSTALL_FAILED;
-    default:
-        return IDB_BG_READY;
-    }
-}
-
-// Every hidden and shown transparent label has the dialog erase the area under it. Filling that area through
-// the pattern brush cost about 2 to 3 ms under Wine, a copy from the bitmap a fraction of it; the pixels are the
-// same, since the brush's origin is the client's. Outside the bitmap the brush still tiles.
-BOOL CTarnvikHSDownloaderDlg::OnEraseBkgnd(HDC hDC)
-{
-    if (m_nSkinState != m_nViewState) {
-        m_bmpSkin.LoadBitmap(BackgroundBitmapId(m_nViewState));
-        m_nSkinState = m_nViewState;
-    }
-    RECT rcErase = {};
-    GetClipBox(hDC, &rcErase);
-    const SIZE size = m_bmpSkin.GetSize();
-    CMemoryDC skin(hDC);
-    CSelectGuard select(skin, m_bmpSkin);
-    if (select.Selected() && rcErase.right <= size.cx && rcErase.bottom <= size.cy)
-        return BitBlt(hDC, rcErase.left, rcErase.top, rcErase.right - rcErase.left, rcErase.bottom - rcErase.top,
-                      skin, rcErase.left, rcErase.top, SRCCOPY);
-    return FillRect(hDC, &rcErase, BackgroundBrush());
-}
-
 HBRUSH CTarnvikHSDownloaderDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
 {
     const HBRUSH base = CDialogEx::OnCtlColor(hDC, pWnd, nCtlColor);
@@ -439,9 +402,6 @@ bool CTarnvikHSDownloaderDlg::Route(UINT msg, WPARAM wParam, LPARAM lParam, LRES
         return OnSysCommand(static_cast<UINT>(wParam));
     case WM_PAINT:
         return OnPaint();
-    case WM_ERASEBKGND:
-        result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
-        return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(m_hAppIcon);
         return true;

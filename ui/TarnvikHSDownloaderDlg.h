@@ -2,7 +2,6 @@
 #pragma once
 
 #include "AdvEdit.h"
-#include "Bitmap.h"
 #include "BitmapButtonEx.h"
 #include "Brush.h"
 #include "Button.h"
@@ -51,8 +50,6 @@ public:
     CBrush m_brCompleted;
     CBrush m_brInstallFailed;
     int m_nViewState = VS_READY;
-    CBitmap m_bmpSkin;        // the background bitmap of the view m_nSkinState, for erasing
-    int m_nSkinState = -1;
     HICON m_hAppIcon = nullptr;
     CBitmapButtonEx m_btnMinimize;
     CBitmapButtonEx m_btnExit;
@@ -77,9 +74,6 @@ private:
     struct ViewLook;
     void ApplyView(const ViewLook& look);
     CBrush& BackgroundBrush();
-    static UINT BackgroundBitmapId(int nViewState);
-    // Erases from the current view's skin bitmap (loaded once per view), not through the pattern brush.
-    BOOL OnEraseBkgnd(HDC hDC);
 
     bool Route(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnCommand(UINT id);
