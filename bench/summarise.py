@@ -6,12 +6,18 @@ import sys
 
 ROW = re.compile(r"^(?P<name>\S.{27}) (?P<result>ok|FAILED)\s+(?P<numbers>[\d. ]+)$")
 # Columns after the result, in the order transfer_bench prints them.
-COLUMNS = ["MiB", "s", "MB/s", "refreshes", "probes", "p99 ms", "max ms", "pvt MiB", "peak"]
-SHOWN = ["MB/s", "refreshes", "p99 ms", "max ms", "pvt MiB", "peak"]
+COLUMNS = ["MiB", "s", "MB/s", "refreshes", "skipped", "probes", "p99 ms", "max ms", "pvt MiB", "peak"]
+SHOWN = ["MB/s", "refreshes", "skipped", "p99 ms", "max ms", "pvt MiB", "peak"]
+# Single figures: "figure: NAME = VALUE UNIT".
+FIGURE = re.compile(r"^figure: (?P<name>.+?) = (?P<value>[\d.]+) (?P<unit>\S+)")
 
 rows = {}
+figures = {}
 failed = 0
 for line in sys.stdin:
+    figure = FIGURE.match(line.rstrip())
+    if figure:
+        figures.setdefault((figure["name"], figure["unit"]), []).append(float(figure["value"]))
     match = ROW.match(line.rstrip())
     if not match:
         continue
@@ -33,3 +39,5 @@ for name in ("transfer + dialog, 256 MiB", "transfer, no displays, 256"):
     ratios = [run["MB/s"] / base for run, base in zip(rows.get(name, []), bare) if base > 0]
     if ratios:
         print(f"  ratio {name} / bare: {statistics.median(ratios):.2f} [{min(ratios):.2f} - {max(ratios):.2f}]")
+for (name, unit), values in figures.items():
+    print(f"  {name}: {statistics.median(values):g} {unit} [{min(values):g} - {max(values):g}]")

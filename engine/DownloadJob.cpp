@@ -32,6 +32,10 @@ void CDownloadJob::SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLab
     SetWindowTextW(m_pPercentLabel, L"");
     SetWindowTextW(m_pSizeLabel, L"");
     SetWindowTextW(m_pSpeedLabel, L"");
+    m_nShownPosition = -1;
+    m_strShownPercent.clear();
+    m_strShownSpeed.clear();
+    m_strShownSize.clear();
 }
 
 DWORD WINAPI CDownloadJob::DownloadThreadProc(LPVOID pParam)

@@ -48,10 +48,13 @@ public:
 
     // How the last transfer ended, in words (narrow, GBK); shown nowhere, kept for diagnosis and tests.
     std::string m_strOutcome;
+    // Window calls of refreshes left out because the screen already showed their result (for diagnosis).
+    int64_t m_nSkippedCalls = 0;
     // A started worker has not yet made its last window call; StartDownloadJob refuses a new job meanwhile.
     std::atomic<bool> m_bWorkerActive{false};
 
-    // Stores the three labels and empties their texts; does nothing when any of them is null.
+    // Stores the three labels and empties their texts, and forgets what the displays showed (the next
+    // refresh sets the bar); does nothing when any of them is null.
     void SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLabel);
     std::string GetTargetPath() const { return m_strTargetPath; }
     std::string GetFolder() const { return m_strFolder; }
@@ -89,4 +92,10 @@ private:
     // True while the notify window exists: the only time the worker may call into the windows.
     bool WindowsAlive() const;
     void ShowDisplays(int nCmdShow) const;
+    // SetLabelText unless strText is empty or already shown (strShown, which it then updates).
+    void ShowLabelText(HWND hLabel, const std::string& strText, std::string& strShown);
+
+    // What the worker last put on the displays during this job; -1: the bar's position is not known.
+    int m_nShownPosition = -1;
+    std::string m_strShownPercent, m_strShownSpeed, m_strShownSize;
 };

@@ -15,6 +15,7 @@ constexpr size_t kTextBufferBytes = 64;
 constexpr int64_t kKiB = 1024;
 constexpr int64_t kMiB = 1024 * 1024;
 constexpr double kPercent = 100.0;
+constexpr int kCallsPerLabelText = 3;  // set, hide, show
 
 // The display formats are stored in GBK; msvcrt's formatting (vsprintf_s) rounds as the texts expect
 // (1.25 gives 1.3, where mingw's own printf gives 1.2).
@@ -76,16 +77,35 @@ bool CDownloadJob::SetLabelText(HWND hLabel, const std::string& strText)
     return true;
 }
 
+void CDownloadJob::ShowLabelText(HWND hLabel, const std::string& strText, std::string& strShown)
+{
+    if (strText.empty() || strText == strShown) {
+        m_nSkippedCalls += kCallsPerLabelText;
+        return;
+    }
+    SetLabelText(hLabel, strText);
+    strShown = strText;
+}
+
 void CDownloadJob::UpdateProgress()
 {
     if (!WindowsAlive())
         return;
+    // Each window call waits for the dialog's thread and may repaint: one whose result is already on the
+    // screen is left out. The worker is the only writer of these four controls during a job.
     const double dPercent = static_cast<double>(m_nDownloaded) / static_cast<double>(m_nTotalSize) * kPercent;
-    SendMessageW(m_pProgress, PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(dPercent)), 0);
+    const int nPosition = static_cast<int>(dPercent);
+    if (nPosition != m_nShownPosition) {
+        SendMessageW(m_pProgress, PBM_SETPOS, static_cast<WPARAM>(nPosition), 0);
+        m_nShownPosition = nPosition;
+    } else {
+        ++m_nSkippedCalls;
+    }
     if (m_pPercentLabel != nullptr)
-        SetLabelText(m_pPercentLabel, FormatPercentText(m_nTotalSize, m_nDownloaded));
+        ShowLabelText(m_pPercentLabel, FormatPercentText(m_nTotalSize, m_nDownloaded), m_strShownPercent);
     if (m_pSpeedLabel != nullptr)
-        SetLabelText(m_pSpeedLabel, FormatSpeedText(m_nSpeed));
-    if (m_pSizeLabel != nullptr && GetWindowTextLengthW(m_pSizeLabel) == 0)
-        SetLabelText(m_pSizeLabel, FormatSizeText());
+        ShowLabelText(m_pSpeedLabel, FormatSpeedText(m_nSpeed), m_strShownSpeed);
+    // The size is written once per job, into the label that SetLabels emptied.
+    if (m_pSizeLabel != nullptr && m_strShownSize.empty())
+        ShowLabelText(m_pSizeLabel, FormatSizeText(), m_strShownSize);
 }

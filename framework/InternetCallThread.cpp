@@ -1,8 +1,10 @@
 // A thread of its own for the WinINet calls of one internet session, so that a blocking call can be given up.
 #include "InternetCallThread.h"
 
+#include "ExclusiveLock.h"
 #include "InternetException.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 
@@ -13,6 +15,9 @@ struct CInternetCallThread::CQueue {
     uint64_t nQueued = 0;    // jobs ever queued; a job's ticket is the count right after queuing it
     uint64_t nFinished = 0;  // jobs that have run to their end
     bool bEnd = false;       // no more jobs will come
+    std::atomic<ULONGLONG> nLastProgressTick{0};  // the running job's start or its latest progress
+    std::atomic<DWORD> nSilencesAllowed{1};       // how many silences the current step may last
+    static thread_local CQueue* pRunning;          // the queue of the call thread on this thread, if any
 
     // Queues the job and returns its ticket. The lock must be held.
     uint64_t Push(std::function<void()> job)
@@ -23,18 +28,10 @@ struct CInternetCallThread::CQueue {
     }
 };
 
+thread_local CInternetCallThread::CQueue* CInternetCallThread::CQueue::pRunning = nullptr;
+
 namespace {
 
-class CExclusiveLock {
-public:
-    explicit CExclusiveLock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
-    ~CExclusiveLock() { ReleaseSRWLockExclusive(&m_lock); }
-    CExclusiveLock(const CExclusiveLock&) = delete;
-    CExclusiveLock& operator=(const CExclusiveLock&) = delete;
-
-private:
-    SRWLOCK& m_lock;
-};
 
 }  // namespace
 
@@ -58,18 +55,34 @@ CInternetCallThread::~CInternetCallThread()
     WakeAllConditionVariable(&m_pQueue->changed);
 }
 
-bool CInternetCallThread::Call(std::function<void()> job, DWORD dwTimeoutMs)
+bool CInternetCallThread::Call(std::function<void()> job, CBound bound)
 {
+    auto pThrew = std::make_shared<bool>(false);  // written by the job before it counts as finished
     CExclusiveLock lock(m_pQueue->lock);
-    const uint64_t nTicket = m_pQueue->Push(std::move(job));
-    const ULONGLONG nDeadline = GetTickCount64() + dwTimeoutMs;
+    const uint64_t nTicket = m_pQueue->Push([job = std::move(job), pThrew] {
+        try {
+            job();
+        } catch (...) {
+            *pThrew = true;
+        }
+    });
+    // Jobs queued earlier may still be running: the silence counts from the queuing until this job starts.
+    ULONGLONG nSilentSince = GetTickCount64();
+    DWORD nSilences = 1;
     while (m_pQueue->nFinished < nTicket) {
         const ULONGLONG nNow = GetTickCount64();
-        if (nNow >= nDeadline)
+        if (m_pQueue->nFinished + 1 == nTicket) {
+            nSilentSince = std::max(nSilentSince, m_pQueue->nLastProgressTick.load());
+            nSilences = m_pQueue->nSilencesAllowed;
+        }
+        const ULONGLONG nGiveUp = std::min(nSilentSince + ULONGLONG(bound.dwSilenceMs) * nSilences, bound.nCeilingTick);
+        if (nNow >= nGiveUp)
             return false;
-        SleepConditionVariableSRW(&m_pQueue->changed, &m_pQueue->lock, static_cast<DWORD>(nDeadline - nNow), 0);
+        // Woken by the end of a job or, at the latest, when the silence would be complete; progress made
+        // meanwhile moves the limit on.
+        SleepConditionVariableSRW(&m_pQueue->changed, &m_pQueue->lock, static_cast<DWORD>(nGiveUp - nNow), 0);
     }
-    return true;
+    return !*pThrew;
 }
 
 void CInternetCallThread::Post(std::function<void()> job)
@@ -78,23 +91,39 @@ void CInternetCallThread::Post(std::function<void()> job)
     m_pQueue->Push(std::move(job));
 }
 
+void CInternetCallThread::MarkProgress(DWORD nSilences)
+{
+    if (CQueue::pRunning == nullptr)
+        return;
+    CQueue::pRunning->nSilencesAllowed = nSilences;
+    CQueue::pRunning->nLastProgressTick = GetTickCount64();
+}
+
 DWORD WINAPI CInternetCallThread::ThreadProc(LPVOID pParam)
 {
     const std::unique_ptr<std::shared_ptr<CQueue>> pOwnReference(static_cast<std::shared_ptr<CQueue>*>(pParam));
     CQueue& queue = **pOwnReference;
+    CQueue::pRunning = &queue;
     CExclusiveLock lock(queue.lock);
     for (;;) {
         while (queue.jobs.empty() && !queue.bEnd)
             SleepConditionVariableSRW(&queue.changed, &queue.lock, INFINITE, 0);
         if (queue.jobs.empty())
-            return 0;
+            break;
         std::function<void()> job = std::move(queue.jobs.front());
         queue.jobs.pop_front();
+        queue.nSilencesAllowed = 1;
+        queue.nLastProgressTick = GetTickCount64();
         ReleaseSRWLockExclusive(&queue.lock);
-        job();
+        try {
+            job();
+        } catch (...) {  // a posted job has nobody to tell; the thread must go on with the jobs behind it
+        }
         job = nullptr;  // release what the job holds before reporting it finished
         AcquireSRWLockExclusive(&queue.lock);
         ++queue.nFinished;
         WakeAllConditionVariable(&queue.changed);
     }
+    CQueue::pRunning = nullptr;
+    return 0;
 }

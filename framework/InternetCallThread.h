@@ -3,19 +3,29 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
 // WinINet's time-out options are not honoured everywhere (Wine ignores them), and closing a handle from
 // another thread does not reliably cancel a call blocked on it. So every call on a session's handles runs
-// here, one after the other, and the caller waits for it only as long as its time-out allows.
+// here, one after the other, and the caller waits for it only as long as the call keeps making progress.
 //
 // Jobs run strictly in the order they were queued, so a job that closes a handle always runs after every
 // job that still uses it: a handle is never closed while a call on it is in progress, even when the caller
 // has long given up on that call. A job must therefore own everything it touches (capture shared state by
-// value), because its caller may be gone by the time it runs.
+// value), because its caller may be gone by the time it runs. No exception leaves the thread: a job that
+// throws counts as failed.
 class CInternetCallThread {
 public:
+    // How long a caller waits: until the job has made no progress for dwSilenceMs (progress is the job's
+    // start and every MarkProgress during it; a step announced as longer gets a multiple of it), and never
+    // past nCeilingTick (a GetTickCount64 value).
+    struct CBound {
+        DWORD dwSilenceMs;
+        ULONGLONG nCeilingTick = ~0ull;
+    };
+
     // Starts the thread; throws CInternetException when it cannot be started.
     CInternetCallThread();
     // Lets the thread finish the jobs already queued and end; never waits for it (a call may still block).
@@ -24,12 +34,18 @@ public:
     CInternetCallThread(const CInternetCallThread&) = delete;
     CInternetCallThread& operator=(const CInternetCallThread&) = delete;
 
-    // Queues the job and waits until it has run: true when it finished within dwTimeoutMs. On false the job
-    // still runs (or is still running) later, and the caller must not look at its results.
-    bool Call(std::function<void()> job, DWORD dwTimeoutMs);
+    // Queues the job and waits until it has run: true when it finished within the bound without throwing.
+    // On false the job may still run later, and the caller must not look at its results.
+    bool Call(std::function<void()> job, CBound bound);
+    bool Call(std::function<void()> job, DWORD dwTimeoutMs) { return Call(std::move(job), CBound{dwTimeoutMs}); }
 
     // Queues the job without waiting for it.
     void Post(std::function<void()> job);
+
+    // Called on a call thread while its current job advances (a WinINet status notice): restarts the
+    // silence its caller measures, and allows the step that begins now nSilences silences. Does nothing on
+    // any other thread.
+    static void MarkProgress(DWORD nSilences = 1);
 
 private:
     struct CQueue;

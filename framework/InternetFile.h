@@ -1,4 +1,4 @@
-// An opened internet response whose body is read in pieces; its calls are bounded by the receive time-out.
+// An opened internet response whose body streams in through a bounded read-ahead buffer.
 #pragma once
 
 #include "InternetCallThread.h"
@@ -11,6 +11,9 @@
 
 class CInternetFile {
 public:
+    // What the read-ahead may hold before it waits for the reader.
+    static constexpr size_t kReadAheadBytes = 4 * 1024 * 1024;
+
     // Takes over hFile, opened on the session that owns pCalls.
     CInternetFile(HINTERNET hFile, std::shared_ptr<CInternetCallThread> pCalls, DWORD dwReceiveTimeoutMs);
     virtual ~CInternetFile();
@@ -19,8 +22,11 @@ public:
     CInternetFile& operator=(const CInternetFile&) = delete;
 
     // Reads at most nCount bytes of the body: as many as have arrived, waiting only until the first of them
-    // comes. Returns 0 at the end of the body. Throws CInternetException when the read fails, and with
-    // ERROR_INTERNET_TIMEOUT when no data has come within the receive time-out.
+    // comes. Returns 0 at the end of the body. Throws CInternetException when the body failed, and with
+    // ERROR_INTERNET_TIMEOUT when no byte has come within the receive time-out.
+    //
+    // The first Read starts reading ahead on the session's call thread, which then stays busy with this
+    // body until it ends or the file is closed: make every other call on the session before it.
     UINT Read(void* pBuffer, UINT nCount);
 
     // Releases the handle (after any call still running on it). Safe to call twice.
@@ -33,6 +39,11 @@ protected:
     HINTERNET m_hFile;
 
 private:
+    struct CReadAhead;
+    // The loop of the read-ahead, on the call thread: fills the buffer until the body ends, fails or is closed.
+    static void ReadAheadLoop(HINTERNET hFile, CReadAhead& state);
+
     std::shared_ptr<CInternetCallThread> m_pCalls;
     DWORD m_dwReceiveTimeout;
+    std::shared_ptr<CReadAhead> m_pReadAhead;  // shared with the read-ahead job, which may outlive the file
 };

@@ -1,4 +1,4 @@
-// An internet session over WinINet: options, opening an address, and bounded blocking calls.
+// An internet session over WinINet: options, opening an address hop by hop, and bounded blocking calls.
 #include "InternetSession.h"
 
 #include "InternetException.h"
@@ -10,9 +10,15 @@
 
 namespace {
 
+constexpr DWORD kHandshakeSilences = 2;
+constexpr DWORD kHttpStatusFirstRedirect = 300;
+constexpr DWORD kHttpStatusLastRedirect = 399;
+
 struct COpenResult {
     HINTERNET hFile = nullptr;
     DWORD dwError = ERROR_SUCCESS;
+    DWORD dwStatus = 0;
+    std::wstring strLocation;  // the redirect's target as sent, empty for any other answer
     std::wstring strFinalUrl;
 };
 
@@ -34,17 +40,63 @@ bool HasScheme(const std::wstring& strUrl, const wchar_t* pszScheme)
     return _wcsnicmp(strUrl.c_str(), pszScheme, wcslen(pszScheme)) == 0;
 }
 
-// The address that finally answered, after redirections; empty when it cannot be read.
-std::wstring QueryFinalUrl(const CWinInetLibrary& api, HINTERNET hFile)
+// A text-valued option or header (a wide string); empty when it cannot be read.
+template <typename Query>
+std::wstring QueryText(Query query)
 {
     DWORD dwBytes = 0;
-    api.pfnInternetQueryOption(hFile, INTERNET_OPTION_URL, nullptr, &dwBytes);
+    query(nullptr, &dwBytes);
     if (dwBytes == 0)
         return {};
-    std::vector<wchar_t> url(dwBytes / sizeof(wchar_t) + 1);
-    if (!api.pfnInternetQueryOption(hFile, INTERNET_OPTION_URL, url.data(), &dwBytes))
+    std::vector<wchar_t> text(dwBytes / sizeof(wchar_t) + 1);
+    if (!query(text.data(), &dwBytes))
         return {};
-    return url.data();
+    return text.data();
+}
+
+// Every status notice of a synchronous call is a step of the exchange (name resolved, connected, request
+// sent, response received, ...): the caller waiting for that call sees the connection making progress.
+// The TLS handshake after the connection gives no notice of its own, yet waits on the server twice (its
+// hello, then its finish), each wait bounded by the time-out on Windows: it gets two silences.
+void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR, DWORD dwStatus, LPVOID, DWORD)
+{
+    CInternetCallThread::MarkProgress(dwStatus == INTERNET_STATUS_CONNECTED_TO_SERVER ? kHandshakeSilences : 1);
+}
+
+// One hop: opens the address without following a redirect and reads what decides the next hop.
+void OpenOneHop(const CWinInetLibrary& api, HINTERNET hSession, const std::wstring& strUrl,
+                const std::wstring& strHeaders, DWORD dwFlags, DWORD_PTR dwContext, COpenResult& result)
+{
+    result.hFile = api.pfnInternetOpenUrl(hSession, strUrl.c_str(), strHeaders.empty() ? nullptr : strHeaders.c_str(),
+                                          static_cast<DWORD>(strHeaders.size()),
+                                          dwFlags | INTERNET_FLAG_NO_AUTO_REDIRECT, dwContext);
+    if (result.hFile == nullptr) {
+        result.dwError = GetLastError();
+        return;
+    }
+    DWORD dwSize = sizeof result.dwStatus;
+    api.pfnHttpQueryInfo(result.hFile, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &result.dwStatus, &dwSize,
+                         nullptr);
+    if (result.dwStatus >= kHttpStatusFirstRedirect && result.dwStatus <= kHttpStatusLastRedirect) {
+        result.strLocation = QueryText([&](wchar_t* pBuffer, DWORD* pBytes) {
+            return api.pfnHttpQueryInfo(result.hFile, HTTP_QUERY_LOCATION, pBuffer, pBytes, nullptr);
+        });
+    }
+    result.strFinalUrl = QueryText([&](wchar_t* pBuffer, DWORD* pBytes) {
+        return api.pfnInternetQueryOption(result.hFile, INTERNET_OPTION_URL, pBuffer, pBytes);
+    });
+}
+
+// The address a redirect leads to, resolved against the address that sent it; empty when it is no address.
+std::wstring ResolveLocation(const CWinInetLibrary& api, const std::wstring& strBase, const std::wstring& strLocation)
+{
+    return QueryText([&](wchar_t* pBuffer, DWORD* pBytes) {
+        // InternetCombineUrl counts characters, and wants room for the terminator.
+        DWORD dwChars = pBuffer == nullptr ? 0 : *pBytes / sizeof(wchar_t);
+        const BOOL bOk = api.pfnInternetCombineUrl(strBase.c_str(), strLocation.c_str(), pBuffer, &dwChars, ICU_NO_ENCODE);
+        *pBytes = (dwChars + 1) * sizeof(wchar_t);
+        return bOk;
+    });
 }
 
 }  // namespace
@@ -68,6 +120,9 @@ CInternetSession::CInternetSession(LPCWSTR pstrAgent, [[maybe_unused]] DWORD_PTR
                                                     bProxy ? strProxy.c_str() : nullptr,
                                                     bBypass ? strBypass.c_str() : nullptr, dwFlags);
             pResult->dwError = GetLastError();
+            // Handles opened from the session inherit the callback (it runs only for a non-zero context).
+            if (pResult->hSession != nullptr)
+                api.pfnInternetSetStatusCallback(pResult->hSession, OnInternetStatus);
         },
         m_dwConnectTimeout);
     if (!bInTime) {
@@ -119,42 +174,47 @@ std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR 
         throw CInternetException(ERROR_INVALID_HANDLE);
 
     const CWinInetLibrary& api = *CWinInetLibrary::Get();
-    auto pResult = std::make_shared<COpenResult>();
     const HINTERNET hSession = m_hSession;
     const std::wstring strHeaders =
         pstrHeaders != nullptr ? std::wstring(pstrHeaders, dwHeadersLength == DWORD(-1) ? wcslen(pstrHeaders)
                                                                                          : dwHeadersLength)
                                : std::wstring();
-    const bool bInTime = m_pCalls->Call(
-        [&api, pResult, hSession, strUrl = std::wstring(pstrURL), strHeaders, dwFlags, dwContext] {
-            pResult->hFile = api.pfnInternetOpenUrl(hSession, strUrl.c_str(),
-                                                    strHeaders.empty() ? nullptr : strHeaders.c_str(),
-                                                    static_cast<DWORD>(strHeaders.size()), dwFlags, dwContext);
-            if (pResult->hFile == nullptr)
-                pResult->dwError = GetLastError();
-            else
-                pResult->strFinalUrl = QueryFinalUrl(api, pResult->hFile);
-        },
-        m_dwConnectTimeout);
-    auto closeResponse = [&] {
-        m_pCalls->Post([&api, pResult] {
-            if (pResult->hFile != nullptr)
-                api.pfnInternetCloseHandle(pResult->hFile);
-        });
-    };
-    if (!bInTime) {
-        closeResponse();  // runs once the abandoned open has returned
-        throw CInternetException(ERROR_INTERNET_TIMEOUT);
+    const bool bHttpsOnly = HasScheme(pstrURL, L"https:");
+    const CInternetCallThread::CBound bound{m_dwConnectTimeout, GetTickCount64() + kOpenCeilingMs};
+    std::wstring strUrl = pstrURL;
+    // Redirects are followed here, one bounded open per hop, so that each hop's address is checked before
+    // any request goes to it.
+    for (int nHop = 0;; ++nHop) {
+        auto pResult = std::make_shared<COpenResult>();
+        const bool bInTime = m_pCalls->Call(
+            [&api, pResult, hSession, strUrl, strHeaders, dwFlags, dwContext] {
+                OpenOneHop(api, hSession, strUrl, strHeaders, dwFlags, dwContext, *pResult);
+            },
+            bound);
+        if (!bInTime) {
+            m_pCalls->Post([&api, pResult] {  // runs once the abandoned open has returned
+                if (pResult->hFile != nullptr)
+                    api.pfnInternetCloseHandle(pResult->hFile);
+            });
+            throw CInternetException(ERROR_INTERNET_TIMEOUT);
+        }
+        if (pResult->hFile == nullptr)
+            throw CInternetException(pResult->dwError);
+        auto pFile = std::make_unique<CHttpFile>(pResult->hFile, m_pCalls, m_dwReceiveTimeout);  // closes on throw
+        // Some WinINet builds follow a redirect from https down to http without a word; such an answer is as
+        // untrustworthy as one with a bad certificate. An address that cannot be read counts as not https.
+        if (bHttpsOnly && !HasScheme(pResult->strFinalUrl, L"https:"))
+            throw CInternetException(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+        if (pResult->strLocation.empty())
+            return pFile;
+        if (nHop == kMaxRedirects)
+            throw CInternetException(ERROR_HTTP_REDIRECT_FAILED);
+        strUrl = ResolveLocation(api, strUrl, pResult->strLocation);
+        if (strUrl.empty())
+            throw CInternetException(ERROR_HTTP_INVALID_HEADER);
+        if (bHttpsOnly && !HasScheme(strUrl, L"https:"))
+            throw CInternetException(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
     }
-    if (pResult->hFile == nullptr)
-        throw CInternetException(pResult->dwError);
-    // Some WinINet builds follow a redirect from https down to http without a word; such an answer is as
-    // untrustworthy as one with a bad certificate. An address that cannot be read counts as not https.
-    if (HasScheme(pstrURL, L"https:") && !HasScheme(pResult->strFinalUrl, L"https:")) {
-        closeResponse();
-        throw CInternetException(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
-    }
-    return std::make_unique<CHttpFile>(pResult->hFile, m_pCalls, m_dwReceiveTimeout);
 }
 
 void CInternetSession::Close()

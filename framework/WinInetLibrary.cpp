@@ -56,5 +56,8 @@ bool CWinInetLibrary::Load()
         && Resolve(hModule, "HttpQueryInfoW", pfnHttpQueryInfo)
         && Resolve(hModule, "InternetQueryDataAvailable", pfnInternetQueryDataAvailable)
         && Resolve(hModule, "InternetReadFile", pfnInternetReadFile)
-        && Resolve(hModule, "InternetCloseHandle", pfnInternetCloseHandle);
+        && Resolve(hModule, "InternetReadFileExW", pfnInternetReadFileEx)
+        && Resolve(hModule, "InternetCloseHandle", pfnInternetCloseHandle)
+        && Resolve(hModule, "InternetSetStatusCallbackW", pfnInternetSetStatusCallback)
+        && Resolve(hModule, "InternetCombineUrlW", pfnInternetCombineUrl);
 }

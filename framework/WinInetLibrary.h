@@ -19,7 +19,10 @@ public:
     decltype(&::HttpQueryInfoW) pfnHttpQueryInfo = nullptr;
     decltype(&::InternetQueryDataAvailable) pfnInternetQueryDataAvailable = nullptr;
     decltype(&::InternetReadFile) pfnInternetReadFile = nullptr;
+    decltype(&::InternetReadFileExW) pfnInternetReadFileEx = nullptr;
     decltype(&::InternetCloseHandle) pfnInternetCloseHandle = nullptr;
+    decltype(&::InternetSetStatusCallbackW) pfnInternetSetStatusCallback = nullptr;
+    decltype(&::InternetCombineUrlW) pfnInternetCombineUrl = nullptr;
 
 private:
     bool Load();

@@ -126,6 +126,43 @@ TEST(ProgressText, RefreshTruncatesTheBarAndWritesTheSizeOncePerJob)
     EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"文件大小: 976.6 KB");
 }
 
+TEST(ProgressText, RefreshLeavesOutWhatTheScreenAlreadyShows)
+{
+    CTestDisplays displays(WM_DOWNLOAD_STATUS);
+    CDownloadJob job;
+    Bind(job, displays);
+    job.m_nTotalSize = 1000;
+    job.m_nSpeed = 100;
+    job.m_nDownloaded = 0;
+    job.UpdateProgress();  // everything is new: the bar and the three labels
+
+    struct CRow {
+        const char* pszName;
+        int64_t nDownloaded, nSpeed;
+        size_t nPositions, nPercentTexts, nSpeedTexts;  // calls that reached the controls, counted from the start
+        int64_t nSkipped;                               // window calls left out, counted from the start
+    };
+    const CRow rows[] = {
+        {"nothing changed", 0, 100, 1, 1, 1, 1 + 3 + 3},
+        {"percent text only", 5, 100, 1, 2, 1, 7 + 1 + 3},
+        {"bar and percent", 10, 100, 2, 3, 1, 11 + 3},
+        {"speed only", 10, 200, 2, 3, 2, 14 + 1 + 3},
+    };
+    for (const CRow& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        job.m_nDownloaded = row.nDownloaded;
+        job.m_nSpeed = row.nSpeed;
+        job.UpdateProgress();
+        EXPECT_EQ(displays.m_positions.size(), row.nPositions);
+        EXPECT_EQ(displays.m_percentTexts.size(), row.nPercentTexts);
+        EXPECT_EQ(displays.m_speedTexts.size(), row.nSpeedTexts);
+        EXPECT_EQ(displays.m_sizeTexts.size(), 1u);
+        EXPECT_EQ(job.m_nSkippedCalls, row.nSkipped);
+        // The first refresh shows the three labels (they start hidden); each later text hides and shows its label.
+        EXPECT_EQ(displays.m_visibilityChanges.size(), 3 + 2 * (row.nPercentTexts + row.nSpeedTexts - 2));
+    }
+}
+
 TEST(ProgressText, SetLabelsIgnoresAnIncompleteSet)
 {
     CTestDisplays displays(WM_DOWNLOAD_STATUS);

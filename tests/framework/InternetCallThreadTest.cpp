@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -50,4 +51,41 @@ TEST(InternetCallThread, LaterJobsWaitForAGivenUpCall)
     for (int i = 0; i < 200 && !*pClosedAfterUse; ++i)
         Sleep(5);
     EXPECT_TRUE(*pClosedAfterUse);
+}
+
+TEST(InternetCallThread, CallWaitsAsLongAsTheJobProgressesWithinTheCeiling)
+{
+    constexpr DWORD kSilenceMs = 300;
+    struct CRow {
+        const char* pszName;
+        std::function<void()> job;
+        DWORD dwCeilingMs;
+        bool bInTime;
+        ULONGLONG nMinMs, nMaxMs;
+    };
+    const auto progressFor = [](DWORD dwMs) {
+        return [dwMs] {
+            for (DWORD dwSpent = 0; dwSpent < dwMs; dwSpent += 100) {
+                Sleep(100);
+                CInternetCallThread::MarkProgress();
+            }
+        };
+    };
+    const CRow rows[] = {
+        {"progressing longer than the silence", progressFor(900), INFINITE, true, 850, 1500},
+        {"silent longer than the silence", [] { Sleep(900); }, INFINITE, false, 290, 600},
+        {"progressing past the ceiling", progressFor(1000), 600, false, 590, 900},
+        {"throwing", [] { throw 1; }, INFINITE, false, 0, 200},
+    };
+    for (const CRow& row : rows) {
+        SCOPED_TRACE(row.pszName);
+        CInternetCallThread calls;
+        const ULONGLONG nStart = GetTickCount64();
+        const ULONGLONG nCeiling = row.dwCeilingMs == INFINITE ? ~0ull : nStart + row.dwCeilingMs;
+        EXPECT_EQ(calls.Call(row.job, CInternetCallThread::CBound{kSilenceMs, nCeiling}), row.bInTime);
+        const ULONGLONG nElapsed = GetTickCount64() - nStart;
+        EXPECT_GE(nElapsed, row.nMinMs);
+        EXPECT_LT(nElapsed, row.nMaxMs);
+        EXPECT_TRUE(calls.Call([] {}, 2000)) << "the thread goes on after every job";
+    }
 }

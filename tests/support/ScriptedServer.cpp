@@ -1,6 +1,8 @@
 // A loopback HTTP server inside the test program, answering each path with a scripted list of steps.
 #include "ScriptedServer.h"
 
+#include "SocketWait.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -12,7 +14,6 @@
 
 namespace {
 
-constexpr long kPollMicroseconds = 20000;
 constexpr size_t kMaxHeadBytes = 64 * 1024;
 constexpr char kHeadEnd[] = "\r\n\r\n";
 
@@ -24,20 +25,6 @@ const char* ReasonPhrase(int nStatus)
     case 404: return "Not Found";
     default: return "Status";
     }
-}
-
-// Waits until the socket can be read, polling so a stop is seen; false when the server stops.
-bool WaitReadable(SOCKET s, HANDLE hStop)
-{
-    while (WaitForSingleObject(hStop, 0) != WAIT_OBJECT_0) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(s, &readable);
-        timeval wait = {0, kPollMicroseconds};
-        if (select(0, &readable, nullptr, nullptr, &wait) != 0)
-            return true;
-    }
-    return false;
 }
 
 bool SendAll(SOCKET s, const std::string& strBytes)

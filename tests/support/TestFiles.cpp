@@ -20,6 +20,15 @@ std::optional<std::string> ReadWholeFile(const std::string& strPath)
     return strBytes;
 }
 
+bool WriteWholeFile(const std::wstring& strPath, const std::string& strBytes)
+{
+    FILE* pFile = nullptr;
+    if (_wfopen_s(&pFile, strPath.c_str(), L"wb") != 0 || pFile == nullptr)
+        return false;
+    const bool bWritten = fwrite(strBytes.data(), 1, strBytes.size(), pFile) == strBytes.size();
+    return fclose(pFile) == 0 && bWritten;
+}
+
 std::string MakeBody(size_t nBytes, uint32_t nSeed)
 {
     std::string strBody(nBytes, '\0');

@@ -9,6 +9,9 @@
 // The file's bytes, or nothing when it cannot be opened (narrow path in the ANSI code page).
 std::optional<std::string> ReadWholeFile(const std::string& strPath);
 
+// Writes the bytes as the whole file (wide path); false when that fails.
+bool WriteWholeFile(const std::wstring& strPath, const std::string& strBytes);
+
 // nBytes of reproducible, non-repeating content (a different stream for each seed).
 std::string MakeBody(size_t nBytes, uint32_t nSeed = 1);
 

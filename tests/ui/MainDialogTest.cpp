@@ -507,6 +507,24 @@ TEST_F(MainDialog, DownloadShowsProgressOnlyOnceStartedThenCompletes)
     EXPECT_TRUE(Shown(m_hWnd, IDC_INSTALL));
 }
 
+TEST_F(MainDialog, ShorterLabelTextLeavesExactlyTheSkinAndTheNewText)
+{
+    // The same text reached two ways: straight onto the skin, and over a longer text that it replaces.
+    m_dlg->ShowDownloadingView();
+    const HWND label = ::GetDlgItem(m_hWnd, IDC_PERCENT);
+    const auto show = [&](const std::vector<const char*>& texts) {
+        for (const char* text : texts)
+            CDownloadJob::SetLabelText(label, text);
+        PumpFor(100);
+        return CaptureClient(m_hWnd).data;
+    };
+    const std::vector<COLORREF> direct = show({"已下载 1.0 %"});
+    SetWindowTextW(label, L"");
+    m_dlg->Invalidate(TRUE);
+    const std::vector<COLORREF> replaced = show({"已下载 100.0 %", "已下载 1.0 %"});
+    EXPECT_TRUE(direct == replaced) << "the window differs from the text drawn straight onto the skin";
+}
+
 TEST_F(MainDialog, ViewStaysReadyUntilTheWorkerReportsItsStart)
 {
     PrepareDownload(CServerScript::Complete(SignedInstaller()), "start");
