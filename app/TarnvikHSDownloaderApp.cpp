@@ -45,10 +45,8 @@ BOOL CTarnvikHSDownloaderApp::InitInstance()
     {
         CTarnvikHSDownloaderDlg dlg;
         m_pMainWnd = &dlg;
-        CWnd::SetMainWnd(&dlg);
         dlg.DoModal();
         shellManager.reset();
-        CWnd::SetMainWnd(nullptr);
         m_pMainWnd = nullptr;
     }
     return FALSE;

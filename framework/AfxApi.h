@@ -7,7 +7,6 @@
 class CWinApp;
 
 CWinApp* AfxGetApp();
-HINSTANCE AfxGetInstanceHandle();
 // The module the program's dialog templates, strings and bitmaps come from.
 HINSTANCE AfxGetResourceHandle();
 

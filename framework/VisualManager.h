@@ -1,18 +1,11 @@
-// CMFCVisualManager: stand-in for the framework's look-and-feel selector. The program skins every
-// window itself, so the choice is only recorded.
+// CMFCVisualManager: stand-in for the framework's look-and-feel selector. The program skins every window itself,
+// so choosing a manager changes nothing.
 #pragma once
 
 class CMFCVisualManager {
 public:
     template <class TManager>
-    static void SetDefaultManager() { s_defaultName = TManager::kName; }
-    static const char* GetDefaultName() { return s_defaultName; }
-
-private:
-    static inline const char* s_defaultName = nullptr;
+    static void SetDefaultManager() {}
 };
 
-class CMFCVisualManagerWindows : public CMFCVisualManager {
-public:
-    static constexpr const char* kName = "Windows";
-};
+class CMFCVisualManagerWindows : public CMFCVisualManager {};

@@ -6,7 +6,6 @@
 
 namespace {
 CWinApp* g_app = nullptr;
-HINSTANCE g_instance = nullptr;
 
 std::wstring ExecutableBaseName()
 {
@@ -79,11 +78,6 @@ CWinApp* AfxGetApp()
     return g_app;
 }
 
-HINSTANCE AfxGetInstanceHandle()
-{
-    return g_instance != nullptr ? g_instance : GetModuleHandleW(nullptr);
-}
-
 HINSTANCE AfxGetResourceHandle()
 {
     return GetResourceModule();
@@ -92,7 +86,6 @@ HINSTANCE AfxGetResourceHandle()
 int AfxWinMain(HINSTANCE instance)
 {
     AfxRestrictDllSearch();
-    g_instance = instance;
     CWinApp* app = AfxGetApp();
     if (app == nullptr)
         return -1;

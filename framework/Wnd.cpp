@@ -1,6 +1,9 @@
 // CWnd: binding objects to windows, the subclass procedure, reflection and the thin window operations.
 #include "Wnd.h"
 
+#include "AfxApi.h"
+#include "WinApp.h"
+
 #include <commctrl.h>
 
 #include <memory>
@@ -11,8 +14,6 @@ const CRuntimeClass CWnd::classCWnd = {"CWnd", &CObject::classCObject};
 namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
-
-CWnd* g_pMainWnd = nullptr;
 
 // Handle-only wrappers handed out by FromHandle for windows that have no object of their own. They hold nothing
 // but the handle, so a wrapper stays right even when its handle value is reused by a new window.
@@ -63,12 +64,8 @@ CWnd* CWnd::FromHandle(HWND hWnd)
 
 CWnd* CWnd::GetMainWnd()
 {
-    return g_pMainWnd;
-}
-
-void CWnd::SetMainWnd(CWnd* pWnd)
-{
-    g_pMainWnd = pWnd;
+    const CWinApp* pApp = AfxGetApp();
+    return pApp != nullptr ? pApp->m_pMainWnd : nullptr;
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd)
@@ -85,20 +82,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
-{
-    return SubclassWindow(::GetDlgItem(pParent->m_hWnd, static_cast<int>(nID)));
-}
-
-HWND CWnd::UnsubclassWindow()
-{
-    HWND hWnd = m_hWnd;
-    if (m_bSubclassed && hWnd)
-        RemoveWindowSubclass(hWnd, SubclassProc, kSubclassId);
-    m_bSubclassed = false;
-    m_hWnd = nullptr;
-    return hWnd;
-}
 
 LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR idSubclass,
                                     DWORD_PTR refData)
@@ -192,16 +175,6 @@ void CWnd::MoveWindow(const RECT& rect, BOOL bRepaint)
 BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags)
 {
     return ::SetWindowPos(m_hWnd, pWndInsertAfter ? pWndInsertAfter->m_hWnd : nullptr, x, y, cx, cy, nFlags);
-}
-
-void CWnd::ClientToScreen(RECT* pRect) const
-{
-    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(pRect), 2);
-}
-
-void CWnd::ScreenToClient(RECT* pRect) const
-{
-    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(pRect), 2);
 }
 
 void CWnd::MapWindowPoints(const CWnd* pTo, RECT* pRect) const

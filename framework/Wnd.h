@@ -47,14 +47,11 @@ public:
     // The bound object, or else a handle-only wrapper kept for the thread's lifetime (one per handle value).
     static CWnd* FromHandle(HWND hWnd);
 
-    // The application's main window: the default owner of dialogs made without a parent. The application sets it.
+    // The application's main window (CWinApp::m_pMainWnd): the default owner of dialogs made without a parent.
     static CWnd* GetMainWnd();
-    static void SetMainWnd(CWnd* pWnd);
 
     // Binds this object to an existing window (the control keeps working; only unhandled messages reach it).
     BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
-    HWND UnsubclassWindow();
 
     virtual BOOL PreTranslateMessage(MSG* pMsg);
 
@@ -74,8 +71,6 @@ public:
     BOOL SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
     void GetWindowRect(RECT* pRect) const { ::GetWindowRect(m_hWnd, pRect); }
     void GetClientRect(RECT* pRect) const { ::GetClientRect(m_hWnd, pRect); }
-    void ClientToScreen(RECT* pRect) const;
-    void ScreenToClient(RECT* pRect) const;
     void MapWindowPoints(const CWnd* pTo, RECT* pRect) const;
     void CenterWindow(CWnd* pAlternateOwner = nullptr);
     void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }

@@ -173,6 +173,10 @@ tarnvik_start_xvfb() {
             kill -0 "$TARNVIK_XVFB_PID" 2>/dev/null || break
             sleep 0.1
         done
+        # Not usable on this display (taken meanwhile, or never answered): stop it before the next one.
+        kill "$TARNVIK_XVFB_PID" 2>/dev/null || true
+        wait "$TARNVIK_XVFB_PID" 2>/dev/null || true
+        unset TARNVIK_XVFB_PID DISPLAY
     done
     die "could not start Xvfb"
 }

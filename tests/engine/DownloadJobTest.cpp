@@ -5,6 +5,7 @@
 #include "TestEnvironment.h"
 #include "TestFiles.h"
 #include "TextConversion.h"
+#include "WindowTest.h"
 
 #include <gtest/gtest.h>
 
@@ -61,8 +62,8 @@ struct CJobFixture {
     // Pumps until the worker has made its last window call.
     bool WaitForWorker()
     {
-        return PumpMessagesUntil([this] { return !pJob->m_bWorkerActive; }, kJobTimeoutMs) &&
-               PumpMessagesUntil([this] { return !displays.m_notices.empty() && IsFinal(displays.m_notices.back()); },
+        return wintest::PumpUntil([this] { return !pJob->m_bWorkerActive; }, kJobTimeoutMs) &&
+               wintest::PumpUntil([this] { return !displays.m_notices.empty() && IsFinal(displays.m_notices.back()); },
                                  kJobTimeoutMs);
     }
 
@@ -114,7 +115,7 @@ TEST(DownloadJob, FailureIsTheOneFinalNotice)
     fixture.server.On(testenv::kInstallerPath, CServerScript().Send(CServerScript::Head(404, 0)));
     ASSERT_TRUE(fixture.Start(fixture.strFolder));
     ASSERT_TRUE(fixture.WaitForWorker());
-    PumpMessagesUntil([] { return false; }, 100);  // a second final notice would have arrived by now
+    wintest::PumpFor(100);  // a second final notice would have arrived by now
 
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_FAILED}));
     EXPECT_EQ(fixture.runningAtFinalNotice, std::vector<bool>{false});
@@ -171,7 +172,7 @@ TEST(DownloadJob, StopEndsARunningJobWithinTheQuitWait)
     // The worker is back in its read loop once its first refresh has shown the size label again (the last window
     // call of a refresh). A worker caught inside a refresh would wait for this thread through the whole quit wait.
     const std::pair<HWND, bool> sizeShown(fixture.displays.SizeLabel(), true);
-    ASSERT_TRUE(PumpMessagesUntil(
+    ASSERT_TRUE(wintest::PumpUntil(
         [&] {
             return !fixture.displays.m_sizeTexts.empty() && fixture.displays.m_visibilityChanges.back() == sizeShown;
         },
@@ -219,7 +220,7 @@ TEST(DownloadJob, WorkerOutlivesItsWindowAndItsOwner)
     CTestDisplays displays(WM_DOWNLOAD_STATUS);
     const std::string strFolder = testenv::MakeScratchFolder("owner");
     ASSERT_TRUE(StartDownloadJob(pOwner->pJob, strFolder, displays.Window(), DisplaysOf(displays)));
-    ASSERT_TRUE(PumpMessagesUntil([&] { return displays.m_positions.size() >= 2; }, kJobTimeoutMs));
+    ASSERT_TRUE(wintest::PumpUntil([&] { return displays.m_positions.size() >= 2; }, kJobTimeoutMs));
 
     const std::weak_ptr<CDownloadJob> pWatch = pOwner->pJob;
     const std::string strTarget = pOwner->pJob->GetTargetPath();
@@ -230,7 +231,7 @@ TEST(DownloadJob, WorkerOutlivesItsWindowAndItsOwner)
     EXPECT_FALSE(pWatch.expired()) << "the worker keeps its own reference to the record";
 
     server.Release();
-    EXPECT_TRUE(PumpMessagesUntil([&] { return pWatch.expired(); }, kJobTimeoutMs)) << "the worker ended";
+    EXPECT_TRUE(wintest::PumpUntil([&] { return pWatch.expired(); }, kJobTimeoutMs)) << "the worker ended";
     EXPECT_TRUE(ReadWholeFile(strTarget) == body);
     VirtualFree(pPage, 0, MEM_RELEASE);
 }
@@ -247,11 +248,11 @@ TEST(DownloadJob, TwoJobsStartedTogetherIntoOneFolderEachKeepTheirOwnFile)
 
     ASSERT_TRUE(fixture.Start(fixture.strFolder));
     ASSERT_TRUE(StartDownloadJob(pOtherJob, fixture.strFolder, otherDisplays.Window(), DisplaysOf(otherDisplays)));
-    ASSERT_TRUE(PumpMessagesUntil([&] { return fixture.server.RequestCount() == 2; }, kJobTimeoutMs));
+    ASSERT_TRUE(wintest::PumpUntil([&] { return fixture.server.RequestCount() == 2; }, kJobTimeoutMs));
     fixture.server.Release();
     ASSERT_TRUE(fixture.WaitForWorker());
-    ASSERT_TRUE(PumpMessagesUntil([&] { return !pOtherJob->m_bWorkerActive; }, kJobTimeoutMs));
-    PumpMessagesUntil([] { return false; }, 100);
+    ASSERT_TRUE(wintest::PumpUntil([&] { return !pOtherJob->m_bWorkerActive; }, kJobTimeoutMs));
+    wintest::PumpFor(100);
 
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_DONE}));
     EXPECT_EQ(otherDisplays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_DONE}));
@@ -278,7 +279,7 @@ TEST(DownloadJob, JobThatThrowsEndsWithOneFailureNoticeAndTheProcessLives)
     fixture.pJob = std::make_shared<CJobOutOfMemory>();
     ASSERT_TRUE(fixture.Start(fixture.strFolder));
     ASSERT_TRUE(fixture.WaitForWorker());
-    PumpMessagesUntil([] { return false; }, 100);  // a second final notice would have arrived by now
+    wintest::PumpFor(100);  // a second final notice would have arrived by now
 
     EXPECT_EQ(fixture.displays.m_notices, std::vector<WPARAM>{DL_STATUS_FAILED});
     EXPECT_EQ(fixture.runningAtFinalNotice, std::vector<bool>{false});

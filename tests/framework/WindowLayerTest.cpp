@@ -3,6 +3,7 @@
 #include "DialogEx.h"
 #include "Edit.h"
 #include "Static.h"
+#include "WinApp.h"
 #include "WindowTest.h"
 
 #include <gtest/gtest.h>
@@ -315,9 +316,10 @@ TEST(WindowLayer, DialogWithoutParentIsOwnedByTheMainWindowElseTheActiveWindow)
 {
     COwner mainWindow(10, 10);
     COwner other(300, 300);
+    CWinApp app;
     wintest::CDialogTemplate t = PopupTemplate();
     for (bool withMain : {true, false}) {
-        CWnd::SetMainWnd(withMain ? &mainWindow.dlg : nullptr);
+        app.m_pMainWnd = withMain ? &mainWindow.dlg : nullptr;
         SetActiveWindow(other.dlg.m_hWnd);
         CProbeDialog dlg(t.Get());
         HWND owned = nullptr;
@@ -328,7 +330,6 @@ TEST(WindowLayer, DialogWithoutParentIsOwnedByTheMainWindowElseTheActiveWindow)
         dlg.DoModal();
         EXPECT_EQ(owned, withMain ? mainWindow.dlg.m_hWnd : other.dlg.m_hWnd);
     }
-    CWnd::SetMainWnd(nullptr);
 }
 
 TEST(WindowLayer, PreTranslateMessageSwallowsKeysBeforeTheDialogManager)

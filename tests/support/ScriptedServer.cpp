@@ -6,10 +6,10 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <gtest/gtest.h>
-
 #include <map>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 namespace {
@@ -207,8 +207,10 @@ void CScriptedServer::CState::RunScript(SOCKET s, const CServerScript& script)
 CScriptedServer::CScriptedServer(int nPort)
     : m_pState(std::make_unique<CState>())
 {
+    // A server that cannot listen fails the test at once, with the reason, instead of letting it time out.
     WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
+    if (const int nError = WSAStartup(MAKEWORD(2, 2), &wsa); nError != 0)
+        throw std::runtime_error("WSAStartup failed with " + std::to_string(nError));
     CState& state = *m_pState;
     state.listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     // Lets one test's server take the port again right after the previous one closed it.
@@ -218,9 +220,15 @@ CScriptedServer::CScriptedServer(int nPort)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<u_short>(nPort));
-    EXPECT_EQ(bind(state.listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0)
-        << "port " << nPort << " error " << WSAGetLastError();
-    EXPECT_EQ(listen(state.listener, SOMAXCONN), 0);
+    if (state.listener == INVALID_SOCKET ||
+        bind(state.listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(state.listener, SOMAXCONN) != 0) {
+        const int nError = WSAGetLastError();
+        closesocket(state.listener);
+        WSACleanup();
+        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(nPort) + " (error " +
+                                 std::to_string(nError) + ")");
+    }
     int nSize = sizeof address;
     getsockname(state.listener, reinterpret_cast<sockaddr*>(&address), &nSize);
     state.nPort = ntohs(address.sin_port);

@@ -3,7 +3,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 
 namespace {
 
@@ -111,20 +110,3 @@ LRESULT CALLBACK CTestDisplays::ControlProc(HWND hWnd, UINT nMsg, WPARAM wParam,
     return DefSubclassProc(hWnd, nMsg, wParam, lParam);
 }
 
-bool PumpMessagesUntil(const std::function<bool()>& done, DWORD dwTimeoutMs)
-{
-    const ULONGLONG nDeadline = GetTickCount64() + dwTimeoutMs;
-    while (!done()) {
-        const ULONGLONG nNow = GetTickCount64();
-        if (nNow >= nDeadline)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(nDeadline - nNow, 10)),
-                                  QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    return true;
-}

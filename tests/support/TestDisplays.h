@@ -9,7 +9,7 @@
 #include <vector>
 
 // Stands in for the main dialog in engine tests. Its windows belong to the thread that creates it; a worker
-// on another thread reaches them only while that thread pumps messages (PumpMessagesUntil).
+// on another thread reaches them only while that thread pumps messages (PumpUntil, in WindowTest.h).
 class CTestDisplays {
 public:
     // Notices arrive as nNoticeMessage posted to Window(). The four controls start hidden.
@@ -55,5 +55,3 @@ private:
     HWND m_hSpeed = nullptr;
 };
 
-// Pumps this thread's messages until done() is true or dwTimeoutMs has passed; returns done().
-bool PumpMessagesUntil(const std::function<bool()>& done, DWORD dwTimeoutMs);

@@ -1,6 +1,7 @@
 // Helpers for tests of real windows: dialog templates in memory, message pumping, pixels read back, input.
 #include "WindowTest.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,28 +55,28 @@ void CDialogTemplate::AddControl(const wchar_t* className, const wchar_t* text, 
     reinterpret_cast<DLGTEMPLATE*>(m_words.data())->cdit++;
 }
 
-void PumpFor(DWORD ms)
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    do {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    } while (GetTickCount() - start < ms);
+        if (done())
+            return true;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 5)),
+                                  QS_ALLINPUT);
+    }
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+void PumpFor(DWORD ms)
 {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= timeoutMs)
-            return done();
-        PumpFor(5);
-    }
-    return true;
+    PumpUntil([] { return false; }, ms);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include "Bitmap.h"
 #include "Brush.h"
 #include "DialogEx.h"
+#include "WinApp.h"
 #include "WindowTest.h"
 #include "resource.h"
 
@@ -25,10 +26,9 @@ public:
         MoveWindow(x, y, 650, 360);
         ShowWindow(SW_SHOW);
         SetForegroundWindow(m_hWnd);
-        CWnd::SetMainWnd(this);
+        m_app.m_pMainWnd = this;
         wintest::PumpFor(30);
     }
-    ~CSkinnedOwner() override { CWnd::SetMainWnd(nullptr); }
 
 protected:
     HBRUSH OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor) override
@@ -47,4 +47,5 @@ protected:
 private:
     wintest::CDialogTemplate m_template;
     CBrush m_brush;
+    CWinApp m_app;  // its main window is this owner, for dialogs made without a parent
 };
