@@ -131,13 +131,18 @@ tarnvik_make_prefix() {
     touch "$WINEPREFIX/.tarnvik-ready"
 }
 
-# Configures and builds one preset; fails on any compiler warning. Extra arguments go to the configure step.
+# Configures and builds one preset; fails on any compiler warning. Extra arguments go to the configure step, those
+# after "--" to the build step (for example -- --target NAME).
 tarnvik_build_preset() {
     local preset=$1; shift
-    log "building $preset"
+    local configure=() build=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do configure+=("$1"); shift; done
+    [ $# -gt 0 ] && { shift; build=("$@"); }
+    log "building $preset ${build[*]}"
     mkdir -p "$TARNVIK_ROOT/build"
     local buildlog=$TARNVIK_ROOT/build/$preset.log
-    (cd "$TARNVIK_ROOT" && cmake --preset "$preset" "$@" >"$buildlog" 2>&1 && cmake --build --preset "$preset" >>"$buildlog" 2>&1) || {
+    (cd "$TARNVIK_ROOT" && cmake --preset "$preset" "${configure[@]}" >"$buildlog" 2>&1 \
+        && cmake --build --preset "$preset" "${build[@]}" >>"$buildlog" 2>&1) || {
         grep -E -A3 'error|FAILED|Error' "$buildlog" | head -60 >&2
         die "build of $preset failed ($buildlog)"
     }

@@ -2,9 +2,12 @@
 # Source it (it sources common.sh).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-# The cached guest's folder, keyed by a hash of the script that makes it.
+# Where the guest keeps the project's test state (TARNVIK_STATE of the jobs that run in it).
+TARNVIK_GUEST_STATE=/var/lib/tarnvik/state
+
+# The cached guest's folder, keyed by a hash of what makes it: scripts/guest and the functions it runs.
 tarnvik_guest_dir() {
-    local key; key=$(sha256sum "$TARNVIK_ROOT/scripts/guest" | cut -c1-16)
+    local key; key=$(cat "$TARNVIK_ROOT/scripts/guest" "$TARNVIK_ROOT/scripts/lib/common.sh" | sha256sum | cut -c1-16)
     echo "$TARNVIK_ROOT/build/guest/$key"
 }
 
@@ -23,10 +26,12 @@ tarnvik_apt_mirror() {
 
 # Boots the guest on a job: JOBDIR (holding an executable ./run) goes in as a tar archive on the second disk; what
 # the job leaves in its out/ folder comes back into OUTDIR. The guest has no network device. The root disk is used
-# as a snapshot, so the cached image never changes. The guest's console goes to OUTDIR/console.txt.
+# as a snapshot, so the cached image never changes (unless TARNVIK_GUEST_WRITE=1: the first boot keeps what it
+# makes). The guest's console goes to OUTDIR/console.txt.
 #   tarnvik_guest_run GUESTDIR JOBDIR OUTDIR TIMEOUT_SECONDS
 tarnvik_guest_run() {
-    local guest=$1 job=$2 out=$3 limit=$4
+    local guest=$1 job=$2 out=$3 limit=$4 snapshot=on
+    [ "${TARNVIK_GUEST_WRITE:-}" = 1 ] && snapshot=off
     mkdir -p "$out"
     local jobtar=$out/.job.tar resulttar=$out/.result.tar
     tar -cf "$jobtar" -C "$job" .
@@ -34,7 +39,7 @@ tarnvik_guest_run() {
     truncate -s 1G "$resulttar"
     local status=0
     timeout "$limit" qemu-system-x86_64 -accel tcg -cpu qemu64 -m 2048 -smp 2 -nographic -no-reboot -nic none \
-        -drive "file=$guest/root.img,format=raw,if=virtio,snapshot=on" \
+        -drive "file=$guest/root.img,format=raw,if=virtio,snapshot=$snapshot" \
         -drive "file=$jobtar,format=raw,if=virtio,readonly=on" \
         -drive "file=$resulttar,format=raw,if=virtio" \
         -kernel "$guest/vmlinuz" -initrd "$guest/initrd.img" \
