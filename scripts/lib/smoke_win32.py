@@ -16,6 +16,7 @@ import time
 import urllib.request
 
 import drive
+from PIL import Image, ImageChops
 
 os.environ.setdefault("TARNVIK_E2E_WORK", sys.argv[5])
 os.environ.setdefault("TARNVIK_E2E_PROGRAM", sys.argv[1])
@@ -24,6 +25,8 @@ os.environ.setdefault("TARNVIK_E2E_PORT", "443")
 sys.path.insert(0, os.path.join(drive.ROOT, "tests", "e2e"))
 import cases  # noqa: E402  (the views and the places a user clicks)
 
+# Where the downloading view writes its percent and speed texts (client coordinates).
+PROGRESS_TEXTS = {"percent": (260, 314, 390, 336), "speed": (450, 314, 620, 336)}
 PAYLOAD_BYTES = 3 * 1024 * 1024
 RATE = "384k"  # about 8 s of downloading view
 NGINX_CONF = """
@@ -91,11 +94,18 @@ class Smoke:
     def download(self):
         self.program.click(*cases.ACTION_BUTTON)
         cases.wait_view(self.program, "downloading", 60)
+        drive.wait_for(self.progress_texts_shown, 30, 0.2, "the percent and speed texts")
         self.shot("2-downloading.png")
         started = time.monotonic()
         cases.wait_view(self.program, "completed", 300)
         self.shot("3-completed.png")
-        return f"the downloading view, then the completed view {time.monotonic() - started:.0f} s later"
+        return f"the downloading view with its texts, then the completed view {time.monotonic() - started:.0f} s later"
+
+    def progress_texts_shown(self):
+        background = Image.open(os.path.join(cases.BITMAPS, cases.VIEWS["downloading"])).convert("RGB")
+        capture = self.program.capture()
+        return all(ImageChops.difference(capture.crop(box), background.crop(box)).getbbox()
+                   for box in PROGRESS_TEXTS.values())
 
     def check_file(self):
         size = os.path.getsize(self.target)
