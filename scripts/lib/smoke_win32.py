@@ -97,7 +97,12 @@ class Smoke:
         drive.wait_for(self.progress_texts_shown, 30, 0.2, "the percent and speed texts")
         self.shot("2-downloading.png")
         started = time.monotonic()
-        cases.wait_view(self.program, "completed", 300)
+
+        def finished():
+            view, score = cases.view_of(self.program.capture())
+            return view if view in ("completed", "download failed") and score < 2.0 else None
+        ended = drive.wait_for(finished, 300, 0.2, "the end of the download")
+        assert ended == "completed", f"the download ended in the {ended} view"
         self.shot("3-completed.png")
         return f"the downloading view with its texts, then the completed view {time.monotonic() - started:.0f} s later"
 
