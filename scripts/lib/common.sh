@@ -40,10 +40,11 @@ tarnvik_install_packages() {
 }
 
 # The environment every Wine call of the project runs in: private prefix and HOME, code page 936
-# through a real zh_CN.UTF-8 locale, no proxies (Wine's WinINet would honour them).
+# through a real zh_CN.UTF-8 locale, no proxies (Wine's WinINet would honour them). Wine is silent unless
+# TARNVIK_WINEDEBUG names the channels to show.
 tarnvik_wine_env() {
     export WINEPREFIX=$TARNVIK_STATE/prefix
-    export WINEDEBUG=-all
+    export WINEDEBUG=${TARNVIK_WINEDEBUG:--all}
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export HOME=$TARNVIK_STATE/home
     export LOCPATH=$TARNVIK_STATE/locale
@@ -70,15 +71,19 @@ tarnvik_make_tls() {
             -subj "/CN=Tarnvik Test ${name}" -addext "basicConstraints=critical,CA:TRUE" \
             -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
     done
-    local ext; ext=$(mktemp)
-    printf 'subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n' >"$ext"
-    for name in server untrusted-server; do
-        local ca=ca; [ "$name" = server ] || ca=untrusted-ca
-        openssl req -newkey rsa:2048 -nodes -keyout "$dir/$name.key" -out "$dir/$name.csr" -subj "/CN=localhost" 2>/dev/null
-        openssl x509 -req -in "$dir/$name.csr" -CA "$dir/$ca.crt" -CAkey "$dir/$ca.key" -CAcreateserial \
-            -days 825 -out "$dir/$name.crt" -extfile "$ext" 2>/dev/null
-    done
-    rm -f "$ext"
+    tarnvik_sign_server server localhost ca
+    tarnvik_sign_server untrusted-server localhost untrusted-ca
+}
+
+# A server certificate NAME.crt (key NAME.key) for DNS:HOST, signed by the test folder's authority CA.
+tarnvik_sign_server() {
+    local dir=$TARNVIK_STATE/tls name=$1 host=$2 ca=$3 ext
+    ext=$(mktemp)
+    printf 'subjectAltName=DNS:%s\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n' "$host" >"$ext"
+    openssl req -newkey rsa:2048 -nodes -keyout "$dir/$name.key" -out "$dir/$name.csr" -subj "/CN=$host" 2>/dev/null
+    openssl x509 -req -in "$dir/$name.csr" -CA "$dir/$ca.crt" -CAkey "$dir/$ca.key" -CAcreateserial \
+        -days 825 -out "$dir/$name.crt" -extfile "$ext" 2>/dev/null
+    rm -f "$ext" "$dir/$name.csr"
 }
 
 # Code-signing certificates for signed test installers: the test publisher through the test authority (with a
@@ -140,15 +145,19 @@ tarnvik_make_prefix() {
     touch "$WINEPREFIX/.tarnvik-ready"
 }
 
-# Configures and builds one preset; fails on any compiler warning. Extra arguments go to the configure step.
+# Configures and builds one preset; fails on any compiler warning. Extra arguments go to the configure step, those
+# after "--" to the build step (for example -- --target NAME).
 tarnvik_build_preset() {
     local preset=$1; shift
-    log "building $preset"
+    local configure=() build=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do configure+=("$1"); shift; done
+    [ $# -gt 0 ] && { shift; build=("$@"); }
+    log "building $preset ${build[*]}"
     mkdir -p "$TARNVIK_ROOT/build"
     local buildlog=$TARNVIK_ROOT/build/$preset.log
     # Untranslated messages, so that the warnings are found whatever the caller's locale.
-    (cd "$TARNVIK_ROOT" && export LC_ALL=C && cmake --preset "$preset" "$@" >"$buildlog" 2>&1 &&
-        cmake --build --preset "$preset" >>"$buildlog" 2>&1) || {
+    (cd "$TARNVIK_ROOT" && export LC_ALL=C && cmake --preset "$preset" "${configure[@]}" >"$buildlog" 2>&1 &&
+        cmake --build --preset "$preset" "${build[@]}" >>"$buildlog" 2>&1) || {
         grep -E -A3 'error|FAILED|Error' "$buildlog" | head -60 >&2
         die "build of $preset failed ($buildlog)"
     }

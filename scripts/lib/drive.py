@@ -173,20 +173,25 @@ def screenshot(path=None):
 
 
 class Program:
-    """The downloader (or any Windows program) started under the project's Wine prefix."""
+    """The downloader (or any Windows program) started under the project's Wine prefix; its Wine error output goes
+    to stderr_path when one is given."""
 
-    def __init__(self, exe):
+    def __init__(self, exe, stderr_path=None):
         self.exe = exe
+        self.stderr_path = stderr_path
         self.process = None
         self.wid = None
 
-    def start(self):
-        self.process = subprocess.Popen([os.path.join(SCRIPTS, "wine-run"), self.exe],
-                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+    def start(self, timeout=30):
+        env = None
+        if self.stderr_path:
+            env = dict(os.environ, TARNVIK_WINEDEBUG="fixme-all")
+        with open(self.stderr_path or os.devnull, "wb") as errors:
+            self.process = subprocess.Popen([os.path.join(SCRIPTS, "wine-run"), self.exe], env=env,
+                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=errors)
         others = set(find_windows(MAIN_TITLE))  # windows of copies already running
         self.wid = wait_for(lambda: next((w for w in find_windows(MAIN_TITLE) if w not in others), None),
-                            30, 0.1, "the main window")
+                            timeout, 0.1, "the main window")
         return self
 
     def drag(self, x, y, dx, dy):
