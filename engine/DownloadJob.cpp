@@ -96,10 +96,10 @@ bool CDownloadJob::WindowsAlive() const
     return IsWindow(m_hNotifyWnd) != FALSE;
 }
 
-// The dialog's view table shows these four controls in the downloading view and hides them in every other view;
-// the worker shows and hides them as well, because its notices are posted: the dialog may switch views only after
-// the first refresh has written into the controls, or after the job has ended. The worker's own calls keep them
-// visible exactly while it writes them, whenever the dialog gets to its notices.
+// Two owners show and hide these four controls: the dialog's view table (shown in the downloading view, hidden in
+// every other) and the worker. The worker's notices are posted, so the dialog may handle DL_STATUS_STARTED only after
+// the first refresh has written into the controls, and the final notice only after the worker has ended; the
+// worker's own calls make the controls visible exactly while it writes them, whenever the dialog gets there.
 void CDownloadJob::ShowDisplays(int nCmdShow) const
 {
     ShowWindow(m_hProgress, nCmdShow);

@@ -45,10 +45,10 @@ public:
     std::string m_strTargetPath;          // the file the current or last job writes (narrow, ANSI code page)
     std::string m_strFolder;              // the chosen download folder (narrow)
 
-    // Two flags, because a job ends in two steps. Run ends the job body; then the worker posts its final notice
-    // and hides the displays, with window calls that the dialog's thread carries out.
-    // m_bRunning: set and cleared by Run around the body. StopDownloadJob waits on it: the quit wait sleeps
-    // without pumping, so it must not wait for the worker's window calls, which would stall until it gave up.
+    // A job ends in two steps: Run returns, then the worker posts its final notice and hides the displays with
+    // window calls that the dialog's thread carries out. Hence two flags.
+    // m_bRunning: true while Run runs (cleared by the worker when Run throws). StopDownloadJob waits on it: it sleeps
+    // without pumping messages, so a window call of the worker would wait for it in turn, for the full 3 s.
     std::atomic<bool> m_bRunning{false};
     // m_bWorkerActive: set by StartDownloadJob before the thread exists, cleared after the worker's last window
     // call. StartDownloadJob refuses a new job while it is set, so that no old worker hides a new job's displays.
