@@ -61,7 +61,8 @@ def walk(program_exe, body, port, work):
                 program.click(*drive.TIP_CANCEL)
                 drive.wait_for(lambda: not program.tip_is_open(), 10, 0.2, "the confirmation to close")
                 say("answered Cancel: the download goes on")
-                view_shot(program, "completed", "5-completed.png", "the completed view: the signed installer was accepted")
+                view_shot(program, "completed", "5-completed.png",
+                          "the completed view: the signed installer was accepted")
                 ok = drive.sha256(target) == drive.sha256_bytes(body)
                 say(f"{target}: {len(body)} bytes, {'identical to' if ok else 'DIFFERENT from'} the served file")
                 os.remove(target)
