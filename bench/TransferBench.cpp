@@ -167,7 +167,7 @@ CDownloadFigures DialogTransfer(CTarnvikHSDownloaderDlg& dlg, const std::string&
     job.m_hNotifyWnd = bShowProgress ? dlg.m_hWnd : nullptr;
     job.m_bStop = false;
     job.m_nSkippedCalls = 0;
-    job.m_pProgress = dlg.m_progress;
+    job.m_hProgress = dlg.m_progress;
     job.SetLabels(dlg.m_lblPercent, dlg.m_lblSize, dlg.m_lblSpeed);
     dlg.m_progress.SetPos(0);
     dlg.ShowDownloadingView();
@@ -279,7 +279,7 @@ void PrintRefreshCosts(CTarnvikHSDownloaderDlg& dlg)
 {
     CDownloadJob& job = *dlg.m_job;
     job.m_hNotifyWnd = dlg.m_hWnd;
-    job.m_pProgress = dlg.m_progress;
+    job.m_hProgress = dlg.m_progress;
     job.SetLabels(dlg.m_lblPercent, dlg.m_lblSize, dlg.m_lblSpeed);
     job.m_nTotalSize = 1000;
     dlg.ShowDownloadingView();

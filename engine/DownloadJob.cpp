@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <memory>
 
 namespace {
 
@@ -26,26 +25,23 @@ void CDownloadJob::SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLab
 {
     if (hPercentLabel == nullptr || hSizeLabel == nullptr || hSpeedLabel == nullptr)
         return;
-    m_pPercentLabel = hPercentLabel;
-    m_pSizeLabel = hSizeLabel;
-    m_pSpeedLabel = hSpeedLabel;
-    SetWindowTextW(m_pPercentLabel, L"");
-    SetWindowTextW(m_pSizeLabel, L"");
-    SetWindowTextW(m_pSpeedLabel, L"");
+    m_hPercentLabel = hPercentLabel;
+    m_hSizeLabel = hSizeLabel;
+    m_hSpeedLabel = hSpeedLabel;
+    SetWindowTextW(m_hPercentLabel, L"");
+    SetWindowTextW(m_hSizeLabel, L"");
+    SetWindowTextW(m_hSpeedLabel, L"");
     m_nShownPosition = -1;
     m_strShownPercent.clear();
     m_strShownSpeed.clear();
     m_strShownSize.clear();
 }
 
-DWORD WINAPI CDownloadJob::DownloadThreadProc(LPVOID pParam)
+void CDownloadJob::DownloadThreadProc(CDownloadJob& job)
 {
-    const std::unique_ptr<std::shared_ptr<CDownloadJob>> pOwnReference(static_cast<std::shared_ptr<CDownloadJob>*>(pParam));
-    CDownloadJob& job = **pOwnReference;
-
     if (job.WindowsAlive()) {
-        SendMessageW(job.m_pProgress, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressMax));
-        SendMessageW(job.m_pProgress, PBM_SETPOS, 0, 0);
+        SendMessageW(job.m_hProgress, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressMax));
+        SendMessageW(job.m_hProgress, PBM_SETPOS, 0, 0);
         job.ShowDisplays(SW_SHOW);
     }
     bool bDone = false;
@@ -63,7 +59,6 @@ DWORD WINAPI CDownloadJob::DownloadThreadProc(LPVOID pParam)
     if (job.WindowsAlive())
         job.ShowDisplays(SW_HIDE);
     job.m_bWorkerActive = false;
-    return 0;
 }
 
 bool CDownloadJob::Run()
@@ -78,7 +73,7 @@ bool CDownloadJob::Run()
     if (!strFolder.empty()) {
         m_strTargetPath = MakeUniqueFilePath(strFolder, kFileName);
         char szTime[32] = {};
-        sprintf_s(szTime, sizeof szTime, "%lu", static_cast<unsigned long>(static_cast<uint32_t>(_time64(nullptr))));
+        sprintf_s(szTime, sizeof szTime, "%lu", static_cast<unsigned long>(ClockSeconds()));
         bResult = Transfer(std::string(kDownloadAddress) + "?" + szTime, m_strTargetPath);
         // A complete file that the pinned publisher did not sign is not left behind under the installer's name.
         if (bResult && !IsTrustedInstaller(m_strTargetPath)) {
@@ -91,15 +86,24 @@ bool CDownloadJob::Run()
     return bResult;
 }
 
+uint32_t CDownloadJob::ClockSeconds()
+{
+    return static_cast<uint32_t>(_time64(nullptr));
+}
+
 bool CDownloadJob::WindowsAlive() const
 {
     return IsWindow(m_hNotifyWnd) != FALSE;
 }
 
+// Two owners show and hide these four controls: the dialog's view table (shown in the downloading view, hidden in
+// every other) and the worker. The worker's notices are posted, so the dialog may handle DL_STATUS_STARTED only after
+// the first refresh has written into the controls, and the final notice only after the worker has ended; the
+// worker's own calls make the controls visible exactly while it writes them, whenever the dialog gets there.
 void CDownloadJob::ShowDisplays(int nCmdShow) const
 {
-    ShowWindow(m_pProgress, nCmdShow);
-    ShowWindow(m_pPercentLabel, nCmdShow);
-    ShowWindow(m_pSizeLabel, nCmdShow);
-    ShowWindow(m_pSpeedLabel, nCmdShow);
+    ShowWindow(m_hProgress, nCmdShow);
+    ShowWindow(m_hPercentLabel, nCmdShow);
+    ShowWindow(m_hSizeLabel, nCmdShow);
+    ShowWindow(m_hSpeedLabel, nCmdShow);
 }

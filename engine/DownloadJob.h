@@ -35,23 +35,29 @@ public:
 
     HWND m_hNotifyWnd = nullptr;          // the main dialog; receives WM_DOWNLOAD_STATUS
     std::atomic<bool> m_bStop{false};     // stop request: set by the dialog when it quits during a job
-    HWND m_pProgress = nullptr;           // progress bar (range 0..100), not owned
-    HWND m_pPercentLabel = nullptr;       // static showing the percentage text, not owned
-    HWND m_pSizeLabel = nullptr;          // static showing the file size text, not owned
-    HWND m_pSpeedLabel = nullptr;         // static showing the speed text, not owned
+    HWND m_hProgress = nullptr;           // progress bar (range 0..100), not owned
+    HWND m_hPercentLabel = nullptr;       // static showing the percentage text, not owned
+    HWND m_hSizeLabel = nullptr;          // static showing the file size text, not owned
+    HWND m_hSpeedLabel = nullptr;         // static showing the speed text, not owned
     int64_t m_nTotalSize = 0;             // declared length of the file in bytes
     int64_t m_nDownloaded = 0;            // bytes received and written in the current transfer
     int64_t m_nSpeed = 0;                 // bytes per second of the last completed speed sample
     std::string m_strTargetPath;          // the file the current or last job writes (narrow, ANSI code page)
     std::string m_strFolder;              // the chosen download folder (narrow)
-    std::atomic<bool> m_bRunning{false};  // the worker is inside its job (cleared before the final notice)
+
+    // A job ends in two steps: Run returns, then the worker posts its final notice and hides the displays with
+    // window calls that the dialog's thread carries out. Hence two flags.
+    // m_bRunning: true while Run runs (cleared by the worker when Run throws). StopDownloadJob waits on it: it sleeps
+    // without pumping messages, so a window call of the worker would wait for it in turn, for the full 3 s.
+    std::atomic<bool> m_bRunning{false};
+    // m_bWorkerActive: set by StartDownloadJob before the thread exists, cleared after the worker's last window
+    // call. StartDownloadJob refuses a new job while it is set, so that no old worker hides a new job's displays.
+    std::atomic<bool> m_bWorkerActive{false};
 
     // How the last transfer ended, in words (narrow, GBK); shown nowhere, kept for diagnosis and tests.
     std::string m_strOutcome;
     // Window calls of refreshes left out because the screen already showed their result (for diagnosis).
     int64_t m_nSkippedCalls = 0;
-    // A started worker has not yet made its last window call; StartDownloadJob refuses a new job meanwhile.
-    std::atomic<bool> m_bWorkerActive{false};
 
     // Stores the three labels and empties their texts, and forgets what the displays showed (the next
     // refresh sets the bar); does nothing when any of them is null.
@@ -59,9 +65,8 @@ public:
     std::string GetTargetPath() const { return m_strTargetPath; }
     std::string GetFolder() const { return m_strFolder; }
 
-    // The worker's entry. pParam is a heap-allocated std::shared_ptr<CDownloadJob>* that the thread takes
-    // over (and deletes); it is the worker's own reference to the record.
-    static DWORD WINAPI DownloadThreadProc(LPVOID pParam);
+    // The worker's body; the thread that runs it holds its own reference to the record (StartDownloadJob).
+    static void DownloadThreadProc(CDownloadJob& job);
 
     // The job body on the worker thread: true when the file was downloaded completely and, when the build pins a
     // publisher, carries its valid signature (a file that does not is deleted). Virtual only so that a test can
@@ -89,6 +94,8 @@ private:
     bool ReceiveBody(CHttpFile& response, const std::string& strTargetPath);
     // Reads the body into pFile until nRemaining reaches 0, the body ends, a stop or a short write.
     ELoopEnd ReadBody(CHttpFile& response, FILE* pFile, int32_t& nRemaining);
+    // The clock of the request's query and of the speed samples: whole seconds since 1970, low 32 bits.
+    static uint32_t ClockSeconds();
     // True while the notify window exists: the only time the worker may call into the windows.
     bool WindowsAlive() const;
     void ShowDisplays(int nCmdShow) const;

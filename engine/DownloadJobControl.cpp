@@ -1,6 +1,8 @@
 // Starting and stopping a download job: what the main dialog calls.
 #include "DownloadJobControl.h"
 
+#include "DetachedThread.h"
+
 namespace {
 
 constexpr int kQuitWaitSteps = 30;
@@ -19,18 +21,13 @@ bool StartDownloadJob(const std::shared_ptr<CDownloadJob>& pJob, const std::stri
     job.m_strFolder = strFolder;
     job.m_hNotifyWnd = hNotifyWnd;
     job.m_bStop = false;
-    if (job.m_pProgress == nullptr)
-        job.m_pProgress = displays.hProgress;
+    job.m_hProgress = displays.hProgress;
     job.SetLabels(displays.hPercentLabel, displays.hSizeLabel, displays.hSpeedLabel);
 
-    auto* pWorkerReference = new std::shared_ptr<CDownloadJob>(pJob);
-    HANDLE hThread = CreateThread(nullptr, 0, CDownloadJob::DownloadThreadProc, pWorkerReference, 0, nullptr);
-    if (hThread == nullptr) {
-        delete pWorkerReference;
+    if (!StartDetachedThread(pJob, CDownloadJob::DownloadThreadProc)) {
         job.m_bWorkerActive = false;
         return false;
     }
-    CloseHandle(hThread);
     return true;
 }
 

@@ -31,8 +31,8 @@ struct CDownloadDisplays {
 // One job at a time: returns false, and changes nothing, while the worker of an earlier job has not made its
 // last window call (it hides the displays just after its final notice). Returns false as well when the thread
 // cannot be created; the record is then free for the next start and no notice will come.
-// The progress bar is taken only on the first start (it is the same control for every job); the labels are
-// emptied at every start.
+// The bar and the labels are taken from displays at every start, so that the record always works on the
+// controls of the window it notifies; the labels are emptied.
 bool StartDownloadJob(const std::shared_ptr<CDownloadJob>& pJob, const std::string& strFolder, HWND hNotifyWnd,
                       const CDownloadDisplays& displays);
 

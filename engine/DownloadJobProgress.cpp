@@ -96,16 +96,16 @@ void CDownloadJob::UpdateProgress()
     const double dPercent = static_cast<double>(m_nDownloaded) / static_cast<double>(m_nTotalSize) * kPercent;
     const int nPosition = static_cast<int>(dPercent);
     if (nPosition != m_nShownPosition) {
-        SendMessageW(m_pProgress, PBM_SETPOS, static_cast<WPARAM>(nPosition), 0);
+        SendMessageW(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(nPosition), 0);
         m_nShownPosition = nPosition;
     } else {
         ++m_nSkippedCalls;
     }
-    if (m_pPercentLabel != nullptr)
-        ShowLabelText(m_pPercentLabel, FormatPercentText(m_nTotalSize, m_nDownloaded), m_strShownPercent);
-    if (m_pSpeedLabel != nullptr)
-        ShowLabelText(m_pSpeedLabel, FormatSpeedText(m_nSpeed), m_strShownSpeed);
+    if (m_hPercentLabel != nullptr)
+        ShowLabelText(m_hPercentLabel, FormatPercentText(m_nTotalSize, m_nDownloaded), m_strShownPercent);
+    if (m_hSpeedLabel != nullptr)
+        ShowLabelText(m_hSpeedLabel, FormatSpeedText(m_nSpeed), m_strShownSpeed);
     // The size is written once per job, into the label that SetLabels emptied.
-    if (m_pSizeLabel != nullptr && m_strShownSize.empty())
-        ShowLabelText(m_pSizeLabel, FormatSizeText(), m_strShownSize);
+    if (m_hSizeLabel != nullptr && m_strShownSize.empty())
+        ShowLabelText(m_hSizeLabel, FormatSizeText(), m_strShownSize);
 }

@@ -7,7 +7,6 @@
 #include "TextConversion.h"
 
 #include <algorithm>
-#include <ctime>
 #include <memory>
 
 namespace {
@@ -33,12 +32,6 @@ constexpr char kOutcomeComplete[] = "完成下载";
 constexpr char kOutcomeStopped[] = "中断下载程序";
 constexpr char kOutcomeConnectionError[] = "未知链接错误";
 
-// The speed clock: whole seconds, low 32 bits, compared as a signed difference.
-int32_t ClockSeconds()
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(_time64(nullptr)));
-}
-
 struct CFileCloser {
     void operator()(FILE* pFile) const { fclose(pFile); }
 };
@@ -60,18 +53,10 @@ bool CDownloadJob::Transfer(const std::string& strAddress, const std::string& st
             DWORD dwTimeout = kTimeoutMs;
             session.SetOption(dwOption, &dwTimeout, sizeof dwTimeout);
         }
-        std::unique_ptr<CHttpFile> pResponse;
-        bool bResult = false;
-        try {
-            pResponse = session.OpenURL(strWideAddress.c_str(), kContext, kOpenFlags, nullptr, 0);
-            bResult = ReceiveBody(*pResponse, strTargetPath);
-        } catch (const CInternetException&) {
-            m_strOutcome = kOutcomeConnectionError;
-        }
-        if (pResponse != nullptr)
-            pResponse->Close();
-        session.Close();
-        return bResult;
+        // Declared after the session, so the response is closed first, as its handle requires.
+        const std::unique_ptr<CHttpFile> pResponse =
+            session.OpenURL(strWideAddress.c_str(), kContext, kOpenFlags, nullptr, 0);
+        return ReceiveBody(*pResponse, strTargetPath);
     } catch (const CInternetException&) {
         m_strOutcome = kOutcomeConnectionError;
         return false;
@@ -106,21 +91,20 @@ bool CDownloadJob::ReceiveBody(CHttpFile& response, const std::string& strTarget
     if (end == ELoopEnd::Normal && !m_bStop)
         UpdateProgress();
 
-    bool bResult = nRemaining == 0;
-    m_strOutcome = bResult ? kOutcomeComplete : kOutcomeEndedEarly;
     // The disk has the data only when every write was whole and the buffered rest could be flushed. The flush
     // is checked on its own: Wine's runtime lets fclose report success when its final flush failed.
     const bool bFlushFailed = fflush(pFile.get()) != 0;
     const bool bCloseFailed = fclose(pFile.release()) != 0;
-    if (end == ELoopEnd::WriteFailed || bFlushFailed || bCloseFailed) {
-        bResult = false;
-        m_strOutcome = kOutcomeWriteFailed;
-    }
-    if (m_bStop) {
-        bResult = false;
-        m_strOutcome = kOutcomeStopped;
-    }
-    return bResult;
+    // The file is closed before the outcome is judged; a stop outweighs a failed write, which outweighs a short body.
+    const char* pszOutcome = kOutcomeComplete;
+    if (m_bStop)
+        pszOutcome = kOutcomeStopped;
+    else if (end == ELoopEnd::WriteFailed || bFlushFailed || bCloseFailed)
+        pszOutcome = kOutcomeWriteFailed;
+    else if (nRemaining != 0)
+        pszOutcome = kOutcomeEndedEarly;
+    m_strOutcome = pszOutcome;
+    return pszOutcome == kOutcomeComplete;
 }
 
 CDownloadJob::ELoopEnd CDownloadJob::ReadBody(CHttpFile& response, FILE* pFile, int32_t& nRemaining)
@@ -129,7 +113,7 @@ CDownloadJob::ELoopEnd CDownloadJob::ReadBody(CHttpFile& response, FILE* pFile, 
     setvbuf(pFile, nullptr, _IOFBF, kWriteBufferBytes);
     char buffer[kReadChunkBytes];
     int32_t nChunks = 0;
-    int32_t nSampleStart = ClockSeconds();
+    uint32_t nSampleStart = ClockSeconds();
     int64_t nSampleBytes = 0;
     while (nRemaining > 0) {
         if (m_bStop)
@@ -146,8 +130,9 @@ CDownloadJob::ELoopEnd CDownloadJob::ReadBody(CHttpFile& response, FILE* pFile, 
             return ELoopEnd::Stopped;
 
         nSampleBytes += nRead;
-        const int32_t nNow = ClockSeconds();
-        const int32_t nElapsed = nNow - nSampleStart;
+        const uint32_t nNow = ClockSeconds();
+        // A signed difference: a clock set back gives a negative one, which ends no sample.
+        const int32_t nElapsed = static_cast<int32_t>(nNow - nSampleStart);
         if (nElapsed >= 1) {
             // Per second of the whole sample: after a pause of several seconds the bytes are not one second's worth.
             m_nSpeed = nSampleBytes / nElapsed;

@@ -1,6 +1,7 @@
 // A thread of its own for the WinINet calls of one internet session, so that a blocking call can be given up.
 #include "InternetCallThread.h"
 
+#include "DetachedThread.h"
 #include "ExclusiveLock.h"
 #include "InternetException.h"
 
@@ -30,22 +31,11 @@ struct CInternetCallThread::CQueue {
 
 thread_local CInternetCallThread::CQueue* CInternetCallThread::CQueue::pRunning = nullptr;
 
-namespace {
-
-
-}  // namespace
-
 CInternetCallThread::CInternetCallThread()
     : m_pQueue(std::make_shared<CQueue>())
 {
-    auto* pThreadReference = new std::shared_ptr<CQueue>(m_pQueue);
-    HANDLE hThread = CreateThread(nullptr, 0, ThreadProc, pThreadReference, 0, nullptr);
-    if (hThread == nullptr) {
-        const DWORD dwError = GetLastError();
-        delete pThreadReference;
-        throw CInternetException(dwError);
-    }
-    CloseHandle(hThread);
+    if (!StartDetachedThread(m_pQueue, ThreadProc))
+        throw CInternetException(GetLastError());
 }
 
 CInternetCallThread::~CInternetCallThread()
@@ -99,10 +89,8 @@ void CInternetCallThread::MarkProgress(DWORD nSilences)
     CQueue::pRunning->nLastProgressTick = GetTickCount64();
 }
 
-DWORD WINAPI CInternetCallThread::ThreadProc(LPVOID pParam)
+void CInternetCallThread::ThreadProc(CQueue& queue)
 {
-    const std::unique_ptr<std::shared_ptr<CQueue>> pOwnReference(static_cast<std::shared_ptr<CQueue>*>(pParam));
-    CQueue& queue = **pOwnReference;
     CQueue::pRunning = &queue;
     CExclusiveLock lock(queue.lock);
     for (;;) {
@@ -125,5 +113,4 @@ DWORD WINAPI CInternetCallThread::ThreadProc(LPVOID pParam)
         WakeAllConditionVariable(&queue.changed);
     }
     CQueue::pRunning = nullptr;
-    return 0;
 }

@@ -49,8 +49,8 @@ public:
 
 private:
     struct CQueue;
-    // pParam: a heap-allocated std::shared_ptr<CQueue>* that the thread takes over.
-    static DWORD WINAPI ThreadProc(LPVOID pParam);
+    // The thread's body: runs the queued jobs until the end is asked and none is left.
+    static void ThreadProc(CQueue& queue);
 
     std::shared_ptr<CQueue> m_pQueue;
 };

@@ -6,26 +6,16 @@ while the user clicks; on its own Xvfb it downloads, shows each view, installs, 
 """
 import os
 import sys
-import time
 
 import drive
 from PIL import Image
 
-CLICKS = {"action": (325, 288), "path": (325, 201), "close": (624, 26), "tip_cancel": (374, 216)}
 SIZE = 6 * 1024 * 1024
 RATE = 640 * 1024  # slow enough to watch the progress bar and answer the question for a few seconds
 
 
 def say(text):
     print(f"demo: {text}", flush=True)
-
-
-def set_folder(program, folder):
-    program.click(*CLICKS["path"])
-    drive.press_key("End")
-    drive.press_key("shift+Home")
-    drive.press_key("BackSpace")
-    drive.type_text(folder)
 
 
 def walk(program_exe, body, port, work):
@@ -37,49 +27,54 @@ def walk(program_exe, body, port, work):
         os.remove(os.path.join(folder, name))
 
     def shot(program, name, what):
-        time.sleep(0.6)  # let the view finish painting
         program.capture(os.path.join(shots, name))
         say(f"{what}: {os.path.join(shots, name)}")
+
+    def view_shot(program, view, name, what):
+        program.wait_view(view)
+        shot(program, name, what)
 
     with drive.TlsServer(os.path.join(work, "server"), port):
         with drive.Backend(port + 1, body, cut_after=len(body) // 3):
             program = drive.Program(program_exe).start()
             try:
-                shot(program, "1-ready.png", "the ready view")
-                set_folder(program, drive.windows_path(folder))
-                program.click(*CLICKS["action"])
-                time.sleep(2.5)
-                shot(program, "2-download-failed.png", "the server cut the download off: the download-failed view")
+                view_shot(program, "ready", "1-ready.png", "the ready view")
+                program.set_folder(drive.windows_path(folder))
+                program.click(*drive.ACTION_BUTTON)
+                view_shot(program, "download failed", "2-download-failed.png",
+                          "the server cut the download off: the download-failed view")
             except Exception:
                 program.kill()
                 raise
         with drive.Backend(port + 1, body, rate=RATE) as backend:
             try:
-                program.click(*CLICKS["action"])  # Redownload
-                time.sleep(2.0)
-                shot(program, "3-downloading.png", "downloading again, at about 640 KB/s")
-                program.click(*CLICKS["close"])
-                time.sleep(1.0)
-                shot(program, "4-confirmation.png", "Close while downloading asks first")
-                program.click(*CLICKS["tip_cancel"])
-                say("answered Cancel: the download goes on")
+                program.click(*drive.ACTION_BUTTON)  # Redownload
                 target = os.path.join(folder, "TarnvikBrowser1.exe")
-                drive.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) == len(body), 60, 0.2,
-                               "the download to complete")
-                shot(program, "5-completed.png", "the completed view: the signed installer was accepted")
+                program.wait_view("downloading")
+                # A quarter of the file on disk: the bar and the texts have a few seconds of progress to show.
+                drive.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) >= len(body) // 4, 30, 0.2,
+                               "a quarter of the download")
+                shot(program, "3-downloading.png", "downloading again, at about 640 KB/s")
+                program.click(*drive.CLOSE_BUTTON)
+                drive.wait_for(program.tip_is_open, 10, 0.2, "the confirmation")
+                shot(program, "4-confirmation.png", "Close while downloading asks first")
+                program.click(*drive.TIP_CANCEL)
+                drive.wait_for(lambda: not program.tip_is_open(), 10, 0.2, "the confirmation to close")
+                say("answered Cancel: the download goes on")
+                view_shot(program, "completed", "5-completed.png",
+                          "the completed view: the signed installer was accepted")
                 ok = drive.sha256(target) == drive.sha256_bytes(body)
                 say(f"{target}: {len(body)} bytes, {'identical to' if ok else 'DIFFERENT from'} the served file")
                 os.remove(target)
-                program.click(*CLICKS["action"])  # Install, with the file gone
-                shot(program, "6-install-failed.png", "the file was removed before Install: the install-failed view")
+                program.click(*drive.ACTION_BUTTON)  # Install, with the file gone
+                view_shot(program, "install failed", "6-install-failed.png",
+                          "the file was removed before Install: the install-failed view")
                 backend.rate = None
-                program.click(*CLICKS["action"])  # Redownload, into the same folder and name
-                drive.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) == len(body), 60, 0.2,
-                               "the second download to complete")
+                program.click(*drive.ACTION_BUTTON)  # Redownload, into the same folder and name
+                program.wait_view("completed", 60)
                 ok = ok and drive.sha256(target) == drive.sha256_bytes(body)
                 say(f"downloaded again: {target}, {'identical to' if ok else 'DIFFERENT from'} the served file")
-                time.sleep(1.0)
-                program.click(*CLICKS["action"])  # Install
+                program.click(*drive.ACTION_BUTTON)  # Install
                 code = program.wait_exit(15)
                 say(f"Install checked the publisher's signature again and started the installer; "
                     f"the downloader ended with exit code {code}")

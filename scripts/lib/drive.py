@@ -10,14 +10,38 @@ import subprocess
 import threading
 import time
 
-from PIL import Image
+from PIL import Image, ImageChops, ImageStat
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SCRIPTS = os.path.join(ROOT, "scripts")
 STATE = os.environ.get("TARNVIK_STATE", os.path.join(ROOT, "build", ".state"))
+BITMAPS = os.path.join(ROOT, "res", "bitmaps")
 MAIN_TITLE = "Tarnvik浏览器高速下载器"
 MESSAGE_TITLE = "提示"
 WINDOW_SIZE = (650, 360)
+
+# Client coordinates of what a user clicks (the layout of the main window).
+ACTION_LEFT_TOP = (255, 269)  # Download, Install and Redownload share this place
+ACTION_BUTTON = (325, 288)
+PATH_BOX = (325, 201)
+CLOSE_BUTTON = (624, 26)
+TIP_OFFSET = (172, 88)  # the confirmation sits here when centred on the main window
+TIP_SIZE = (307, 185)
+TIP_OK = (TIP_OFFSET[0] + 58 + 46, TIP_OFFSET[1] + 115 + 13)
+TIP_CANCEL = (TIP_OFFSET[0] + 156 + 46, TIP_OFFSET[1] + 115 + 13)
+
+# The background bitmap of each view of the main window.
+VIEWS = {
+    "ready": "bg_ready.bmp",
+    "downloading": "bg_downloading.bmp",
+    "download failed": "bg_download_failed.bmp",
+    "completed": "bg_completed.bmp",
+    "install failed": "bg_install_failed.bmp",
+}
+# Areas the controls cover in some view; the rest of the window is pure background.
+CONTROL_AREAS = [(150, 180, 540, 220), (250, 264, 400, 313), (20, 300, 630, 355), (585, 15, 635, 37)]
+# Mean difference per pixel (0..255) below which a picture counts as showing a bitmap.
+SAME_PICTURE = 2.0
 
 
 def wait_for(predicate, timeout, step=0.05, what="condition"):
@@ -30,6 +54,24 @@ def wait_for(predicate, timeout, step=0.05, what="condition"):
         if time.monotonic() > deadline:
             raise TimeoutError(f"timed out after {timeout} s waiting for {what}")
         time.sleep(step)
+
+
+def bitmap(name):
+    return Image.open(os.path.join(BITMAPS, name)).convert("RGB")
+
+
+def mean_difference(image, reference, mask):
+    return ImageStat.Stat(ImageChops.difference(image, reference).convert("L"), mask).mean[0]
+
+
+def view_of(capture):
+    """The view whose background bitmap the window shows (outside the controls), with its mean difference."""
+    mask = Image.new("L", WINDOW_SIZE, 255)
+    for box in CONTROL_AREAS:
+        mask.paste(0, box)
+    scores = {view: mean_difference(capture, bitmap(name), mask) for view, name in VIEWS.items()}
+    view = min(scores, key=scores.get)
+    return view, scores[view]
 
 
 def sha256(path):
@@ -220,6 +262,30 @@ class Program:
         if path:
             image.save(path)
         return image
+
+    def set_folder(self, folder):
+        """Types a folder into the path box as a user would: click, select everything, type."""
+        self.click(*PATH_BOX)
+        press_key("End")
+        press_key("shift+Home")
+        press_key("BackSpace")
+        type_text(folder)
+
+    def wait_view(self, view, timeout=30):
+        """Waits until the window shows the view's background."""
+        def shows():
+            current, score = view_of(self.capture())
+            return current == view and score < SAME_PICTURE
+        wait_for(shows, timeout, 0.2, f"the {view} view")
+
+    def tip_is_open(self):
+        """True when the confirmation's picture sits over the main window at its centred place."""
+        ox, oy = self.origin()
+        left, top = ox + TIP_OFFSET[0], oy + TIP_OFFSET[1]
+        shot = screenshot().crop((left, top, left + TIP_SIZE[0], top + TIP_SIZE[1]))
+        mask = Image.new("L", TIP_SIZE, 255)
+        mask.paste(0, (50, 40, 260, 150))  # the buttons
+        return mean_difference(shot, bitmap("bg_tip.bmp"), mask) < SAME_PICTURE
 
     def is_visible(self):
         return self.wid in find_windows(MAIN_TITLE)

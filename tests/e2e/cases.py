@@ -10,64 +10,16 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
 import drive  # noqa: E402
-from PIL import Image, ImageChops, ImageStat  # noqa: E402
+from PIL import ImageChops  # noqa: E402
 
 PROGRAM = os.environ["TARNVIK_E2E_PROGRAM"]
 INSTALLER = os.environ["TARNVIK_E2E_INSTALLER"]
 PORT = int(os.environ["TARNVIK_E2E_PORT"])
 WORK = os.environ["TARNVIK_E2E_WORK"]
-BITMAPS = os.path.join(drive.ROOT, "res", "bitmaps")
-
-# Client coordinates of what a user clicks (the layout of the main window).
-ACTION_LEFT_TOP = (255, 269)  # Download, Install and Redownload share this place
-ACTION_BUTTON = (325, 288)
-PATH_BOX = (325, 201)
-CLOSE_BUTTON = (624, 26)
-TIP_OFFSET = (172, 88)       # the confirmation sits here when centred on the main window
-TIP_OK = (TIP_OFFSET[0] + 58 + 46, TIP_OFFSET[1] + 115 + 13)
-TIP_CANCEL = (TIP_OFFSET[0] + 156 + 46, TIP_OFFSET[1] + 115 + 13)
-
-VIEWS = {
-    "ready": "bg_ready.bmp",
-    "downloading": "bg_downloading.bmp",
-    "download failed": "bg_download_failed.bmp",
-    "completed": "bg_completed.bmp",
-    "install failed": "bg_install_failed.bmp",
-}
-# Areas the controls cover in some view; the rest of the window is pure background.
-CONTROL_AREAS = [(150, 180, 540, 220), (250, 264, 400, 313), (20, 300, 630, 355), (585, 15, 635, 37)]
-
-
-def background_mask():
-    mask = Image.new("L", drive.WINDOW_SIZE, 255)
-    for box in CONTROL_AREAS:
-        mask.paste(0, box)
-    return mask
-
-
-def view_of(capture):
-    """The view whose background bitmap the window shows (outside the controls), with its mean difference."""
-    mask = background_mask()
-    scores = {}
-    for view, name in VIEWS.items():
-        reference = Image.open(os.path.join(BITMAPS, name)).convert("RGB")
-        diff = ImageChops.difference(capture, reference).convert("L")
-        scores[view] = ImageStat.Stat(diff, mask).mean[0]
-    view = min(scores, key=scores.get)
-    return view, scores[view]
-
-
-def wait_view(program, view, timeout=30):
-    def shows():
-        current, score = view_of(program.capture())
-        return current == view and score < 2.0
-    drive.wait_for(shows, timeout, 0.2, f"the {view} view")
-
-
 def shows_button(capture, left_top, names):
     """True when the window shows one of the named button images at left_top, pixel for pixel."""
     for name in names:
-        image = Image.open(os.path.join(BITMAPS, name)).convert("RGB")
+        image = drive.bitmap(name)
         box = (left_top[0], left_top[1], left_top[0] + image.width, left_top[1] + image.height)
         if not ImageChops.difference(capture.crop(box), image).getbbox():
             return True
@@ -77,26 +29,6 @@ def shows_button(capture, left_top, names):
 def expect_frame(capture, colour):
     corners = [(0, 0), (649, 0), (0, 359), (649, 359), (325, 0), (0, 180)]
     expect(all(capture.getpixel(p) == colour for p in corners), f"the window's frame is not {colour}")
-
-
-def tip_is_open(program):
-    """True when the confirmation's picture sits over the main window at its centred place."""
-    ox, oy = program.origin()
-    box = (ox + TIP_OFFSET[0], oy + TIP_OFFSET[1], ox + TIP_OFFSET[0] + 307, oy + TIP_OFFSET[1] + 185)
-    shot = drive.screenshot().crop(box)
-    reference = Image.open(os.path.join(BITMAPS, "bg_tip.bmp")).convert("RGB")
-    mask = Image.new("L", (307, 185), 255)
-    mask.paste(0, (50, 40, 260, 150))  # the buttons
-    return ImageStat.Stat(ImageChops.difference(shot, reference).convert("L"), mask).mean[0] < 2.0
-
-
-def set_folder(program, folder):
-    """Types a folder into the path box as a user would: click, select everything, type."""
-    program.click(*PATH_BOX)
-    drive.press_key("End")
-    drive.press_key("shift+Home")
-    drive.press_key("BackSpace")
-    drive.type_text(folder)
 
 
 def fresh_folder(name):
@@ -122,20 +54,20 @@ def case_complete_download_then_install():
         server.publish("TarnvikBrowser.exe", payload)
         program = drive.Program(PROGRAM).start()
         try:
-            wait_view(program, "ready")
+            program.wait_view("ready")
             ready = program.capture()
             expect_frame(ready, (7, 178, 189))
-            expect(shows_button(ready, ACTION_LEFT_TOP, ["download_normal.bmp"]), "no Download button")
-            set_folder(program, drive.windows_path(folder))
-            program.click(*ACTION_BUTTON)
-            wait_view(program, "completed", 60)
+            expect(shows_button(ready, drive.ACTION_LEFT_TOP, ["download_normal.bmp"]), "no Download button")
+            program.set_folder(drive.windows_path(folder))
+            program.click(*drive.ACTION_BUTTON)
+            program.wait_view("completed", 60)
             completed = program.capture()
             expect_frame(completed, (8, 176, 187))
-            expect(shows_button(completed, ACTION_LEFT_TOP, ["install_hover.bmp", "install_normal.bmp"]),
+            expect(shows_button(completed, drive.ACTION_LEFT_TOP, ["install_hover.bmp", "install_normal.bmp"]),
                    "no Install button")
             target = os.path.join(folder, "TarnvikBrowser.exe")
             expect(drive.sha256(target) == drive.sha256_bytes(payload), "the downloaded file differs from the served one")
-            program.click(*ACTION_BUTTON)  # Install
+            program.click(*drive.ACTION_BUTTON)  # Install
             expect(program.wait_exit(15) == 0, "the downloader did not end cleanly after starting the installer")
             drive.wait_for(lambda: os.path.exists(target + ".ran"), 15, 0.1, "the installer's marker")
         finally:
@@ -150,15 +82,15 @@ def case_server_stops_mid_body_then_redownload():
     with drive.TlsServer(os.path.join(WORK, "server"), PORT):
         program = drive.Program(PROGRAM).start()
         try:
-            set_folder(program, drive.windows_path(folder))
+            program.set_folder(drive.windows_path(folder))
             with drive.Backend(PORT + 1, payload, cut_after=len(payload) // 2):
-                program.click(*ACTION_BUTTON)
-                wait_view(program, "download failed", 60)
+                program.click(*drive.ACTION_BUTTON)
+                program.wait_view("download failed", 60)
             partial = os.path.join(folder, "TarnvikBrowser.exe")
             expect(os.path.getsize(partial) < len(payload), "the cut download is not partial")
             with drive.Backend(PORT + 1, payload):
-                program.click(*ACTION_BUTTON)  # Redownload
-                wait_view(program, "completed", 60)
+                program.click(*drive.ACTION_BUTTON)  # Redownload
+                program.wait_view("completed", 60)
             second = os.path.join(folder, "TarnvikBrowser1.exe")
             expect(drive.sha256(second) == drive.sha256_bytes(payload), "the second download is not complete")
         finally:
@@ -172,19 +104,19 @@ def case_close_during_download_asks_first():
     with drive.TlsServer(os.path.join(WORK, "server"), PORT), drive.Backend(PORT + 1, payload, rate=200 * 1024):
         program = drive.Program(PROGRAM).start()
         try:
-            set_folder(program, drive.windows_path(folder))
-            program.click(*ACTION_BUTTON)
-            wait_view(program, "downloading", 30)
-            program.click(*CLOSE_BUTTON)
-            drive.wait_for(lambda: tip_is_open(program), 10, 0.2, "the confirmation")
-            program.click(*TIP_CANCEL)
-            drive.wait_for(lambda: not tip_is_open(program), 10, 0.2, "the confirmation to close")
-            wait_view(program, "downloading", 5)
+            program.set_folder(drive.windows_path(folder))
+            program.click(*drive.ACTION_BUTTON)
+            program.wait_view("downloading", 30)
+            program.click(*drive.CLOSE_BUTTON)
+            drive.wait_for(lambda: program.tip_is_open(), 10, 0.2, "the confirmation")
+            program.click(*drive.TIP_CANCEL)
+            drive.wait_for(lambda: not program.tip_is_open(), 10, 0.2, "the confirmation to close")
+            program.wait_view("downloading", 5)
             expect(program.process.poll() is None, "Cancel ended the program")
-            program.click(*CLOSE_BUTTON)
-            drive.wait_for(lambda: tip_is_open(program), 10, 0.2, "the confirmation, again")
+            program.click(*drive.CLOSE_BUTTON)
+            drive.wait_for(lambda: program.tip_is_open(), 10, 0.2, "the confirmation, again")
             started = time.monotonic()
-            program.click(*TIP_OK)
+            program.click(*drive.TIP_OK)
             expect(program.wait_exit(10) == 0, "the program did not end cleanly")
             expect(time.monotonic() - started < 4.0, "ending took longer than the 3-second stop wait")
             partial = os.path.join(folder, "TarnvikBrowser.exe")
@@ -208,8 +140,8 @@ def case_two_copies_download_on_their_own():
             drive.wait_for(lambda: second.origin() != before, 5, 0.1, "the window to move")
             expect(second.origin() == (before[0], before[1] - 200), "the window did not move with the pointer")
             for program, folder in zip((second, first), reversed(folders)):
-                set_folder(program, drive.windows_path(folder))
-                program.click(*ACTION_BUTTON)
+                program.set_folder(drive.windows_path(folder))
+                program.click(*drive.ACTION_BUTTON)
             for folder in folders:
                 target = os.path.join(folder, "TarnvikBrowser.exe")
                 drive.wait_for(lambda: os.path.exists(target) and os.path.getsize(target) == len(payload), 60, 0.2,
@@ -230,9 +162,9 @@ def failed_download(server_untrusted=False, redirect=None):
         with drive.Backend(PORT + 1, payload, redirect=redirect):
             program = drive.Program(PROGRAM).start()
             try:
-                set_folder(program, drive.windows_path(folder))
-                program.click(*ACTION_BUTTON)
-                wait_view(program, "download failed", 30)
+                program.set_folder(drive.windows_path(folder))
+                program.click(*drive.ACTION_BUTTON)
+                program.wait_view("download failed", 30)
             finally:
                 program.kill()
                 server.withdraw("TarnvikBrowser.exe")
@@ -250,12 +182,12 @@ def case_unusable_folder_shows_message():
     with drive.TlsServer(os.path.join(WORK, "server"), PORT):
         program = drive.Program(PROGRAM).start()
         try:
-            set_folder(program, "dl\\new")  # relative: never created
-            program.click(*ACTION_BUTTON)
+            program.set_folder("dl\\new")  # relative: never created
+            program.click(*drive.ACTION_BUTTON)
             drive.wait_for(drive.message_box, 10, 0.1, "the message box")
             drive.close_message_box()
             time.sleep(1.0)
-            wait_view(program, "ready", 5)
+            program.wait_view("ready", 5)
         finally:
             program.kill()
 

@@ -169,8 +169,8 @@ TEST(ProgressText, SetLabelsIgnoresAnIncompleteSet)
     CDownloadJob job;
     SetWindowTextW(displays.SizeLabel(), L"kept");
     job.SetLabels(displays.PercentLabel(), nullptr, displays.SpeedLabel());
-    EXPECT_EQ(job.m_pPercentLabel, nullptr);
-    EXPECT_EQ(job.m_pSpeedLabel, nullptr);
+    EXPECT_EQ(job.m_hPercentLabel, nullptr);
+    EXPECT_EQ(job.m_hSpeedLabel, nullptr);
     EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"kept");
 }
 
