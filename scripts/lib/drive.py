@@ -241,6 +241,7 @@ class Program:
         ox, oy = self.origin()
         xdotool("mousemove", ox + x, oy + y)
         xdotool("mousedown", 1)
+        time.sleep(0.1)  # the window enters its move loop on the press, as under a hand
         for step in range(1, 5):
             xdotool("mousemove", ox + x + dx * step // 4, oy + y + dy * step // 4)
             time.sleep(0.05)
@@ -316,13 +317,17 @@ def close_message_box():
     wait_for(lambda: not message_box(), 10, 0.1, "the message box to close")
 
 
-def signed_installer(installer, size, work):
-    """The test installer padded to `size` bytes (a program runs with data appended to its image), then signed by
-    the test publisher through the test authority: the signature covers the padding, and the test build, which pins
-    that publisher, keeps and starts it."""
+def padded_installer(installer, size):
+    """The test installer padded to `size` bytes (a program runs with data appended to its image)."""
     with open(installer, "rb") as f:
         data = f.read()
-    data += bytes((i * 7 + 3) & 0xFF for i in range(size - len(data)))
+    return data + bytes((i * 7 + 3) & 0xFF for i in range(size - len(data)))
+
+
+def signed_installer(installer, size, work):
+    """The padded test installer, then signed by the test publisher through the test authority: the signature
+    covers the padding, and the test build, which pins that publisher, keeps and starts it."""
+    data = padded_installer(installer, size)
     os.makedirs(work, exist_ok=True)
     unsigned, signed = os.path.join(work, "unsigned.exe"), os.path.join(work, "signed.exe")
     with open(unsigned, "wb") as f:

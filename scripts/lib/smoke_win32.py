@@ -18,13 +18,6 @@ import urllib.request
 import drive
 from PIL import Image, ImageChops
 
-os.environ.setdefault("TARNVIK_E2E_WORK", sys.argv[5])
-os.environ.setdefault("TARNVIK_E2E_PROGRAM", sys.argv[1])
-os.environ.setdefault("TARNVIK_E2E_INSTALLER", sys.argv[3])
-os.environ.setdefault("TARNVIK_E2E_PORT", "443")
-sys.path.insert(0, os.path.join(drive.ROOT, "tests", "e2e"))
-import cases  # noqa: E402  (the views and the places a user clicks)
-
 # Where the downloading view writes its percent and speed texts (client coordinates).
 PROGRESS_TEXTS = {"percent": (260, 314, 390, 336), "speed": (450, 314, 620, 336)}
 PAYLOAD_BYTES = 3 * 1024 * 1024
@@ -57,7 +50,7 @@ class Smoke:
         self.program = None
         self.wine_log = os.path.join(out, "wine-stderr.txt")
         self.target = os.path.join(os.environ["HOME"], "Desktop", "TarnvikBrowser.exe")
-        self.payload = cases.installer_payload(PAYLOAD_BYTES)
+        self.payload = drive.padded_installer(installer, PAYLOAD_BYTES)  # the release pins no publisher
 
     def serve(self):
         folder = os.path.join(self.out, "..", "server")
@@ -87,19 +80,19 @@ class Smoke:
         if os.path.exists(self.target):
             os.remove(self.target)
         self.program = drive.Program(self.image, stderr_path=self.wine_log).start(timeout=120)
-        cases.wait_view(self.program, "ready", 60)
+        self.program.wait_view("ready", 60)
         self.shot("1-ready.png")
         return "the ready view"
 
     def download(self):
-        self.program.click(*cases.ACTION_BUTTON)
-        cases.wait_view(self.program, "downloading", 60)
+        self.program.click(*drive.ACTION_BUTTON)
+        self.program.wait_view("downloading", 60)
         drive.wait_for(self.progress_texts_shown, 30, 0.2, "the percent and speed texts")
         self.shot("2-downloading.png")
         started = time.monotonic()
 
         def finished():
-            view, score = cases.view_of(self.program.capture())
+            view, score = drive.view_of(self.program.capture())
             return view if view in ("completed", "download failed") and score < 2.0 else None
         ended = drive.wait_for(finished, 300, 0.2, "the end of the download")
         assert ended == "completed", f"the download ended in the {ended} view"
@@ -107,7 +100,7 @@ class Smoke:
         return f"the downloading view with its texts, then the completed view {time.monotonic() - started:.0f} s later"
 
     def progress_texts_shown(self):
-        background = Image.open(os.path.join(cases.BITMAPS, cases.VIEWS["downloading"])).convert("RGB")
+        background = Image.open(os.path.join(drive.BITMAPS, drive.VIEWS["downloading"])).convert("RGB")
         capture = self.program.capture()
         return all(ImageChops.difference(capture.crop(box), background.crop(box)).getbbox()
                    for box in PROGRESS_TEXTS.values())
@@ -118,7 +111,7 @@ class Smoke:
         return f"{self.target}: {size} bytes, identical"
 
     def install(self):
-        self.program.click(*cases.ACTION_BUTTON)
+        self.program.click(*drive.ACTION_BUTTON)
         code = self.program.wait_exit(120)
         drive.wait_for(lambda: os.path.exists(self.target + ".ran"), 120, 0.2, "the installer's marker")
         assert code == 0, f"the downloader ended with exit code {code}"
