@@ -781,31 +781,20 @@ TEST_F(MainDialog, BrowseCancelledKeepsTheText)
 
 // The message boxes and the chooser have no owner, so the main window stays usable while they are open:
 // ending it then, either way, takes the nested box down with it.
-TEST_F(MainDialog, ClosingWhileAMessageBoxIsOpenEndsTheDialogAndTheBox)
+TEST_F(MainDialog, ClosingWhileAMessageBoxOrTheFolderChooserIsOpenEndsTheDialogAndTheBox)
 {
-    for (const CEnding& ending : kEndings) {
-        SCOPED_TRACE(ending.name);
-        RecreateDialog();
-        m_dlg->m_editPath.SetWindowTextW(L"请选择下载路径");
-        HWND nested = nullptr;
-        EndWhenUnownedBoxShows(m_hWnd, ending, &nested);
-        Command(IDC_DOWNLOAD);  // returns once the box is gone
-        EXPECT_NE(nested, nullptr);
-        EXPECT_FALSE(IsWindow(nested));
-        EXPECT_TRUE(m_dlg->IsEnded());
-    }
-}
-
-TEST_F(MainDialog, ClosingWhileTheFolderChooserIsOpenEndsTheDialogAndTheChooser)
-{
-    for (const CEnding& ending : kEndings) {
-        SCOPED_TRACE(ending.name);
-        RecreateDialog();
-        HWND nested = nullptr;
-        EndWhenUnownedBoxShows(m_hWnd, ending, &nested);
-        Command(IDC_BROWSE);  // returns once the chooser is gone
-        EXPECT_NE(nested, nullptr);
-        EXPECT_FALSE(IsWindow(nested));
-        EXPECT_TRUE(m_dlg->IsEnded());
+    // Download with a path that is no folder opens the message box; Browse opens the chooser.
+    for (const int opener : {IDC_DOWNLOAD, IDC_BROWSE}) {
+        for (const CEnding& ending : kEndings) {
+            SCOPED_TRACE(std::string(opener == IDC_DOWNLOAD ? "message box, " : "chooser, ") + ending.name);
+            RecreateDialog();
+            m_dlg->m_editPath.SetWindowTextW(L"请选择下载路径");
+            HWND nested = nullptr;
+            EndWhenUnownedBoxShows(m_hWnd, ending, &nested);
+            Command(opener);  // returns once the box is gone
+            EXPECT_NE(nested, nullptr);
+            EXPECT_FALSE(IsWindow(nested));
+            EXPECT_TRUE(m_dlg->IsEnded());
+        }
     }
 }
