@@ -1,7 +1,9 @@
 // CDialog: the dialog procedure, the modal loop, initialisation with automatic centring, and ending.
 #include "Dialog.h"
 
+#include "AfxApi.h"
 #include "ResourceModule.h"
+#include "WinApp.h"
 
 const CRuntimeClass CDialog::classCDialog = {"CDialog", &CWnd::classCWnd};
 
@@ -220,7 +222,8 @@ bool CDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
             OnCancel();
             return true;
         }
-        break;
+        // Commands no dialog takes go to the application object (its help command).
+        return AfxGetApp() != nullptr && AfxGetApp()->OnCommand(LOWORD(wParam));
     }
     return CWnd::OnMessage(msg, wParam, lParam, result);
 }

@@ -25,8 +25,9 @@ public:
     virtual BOOL OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel();
-    // Only records the result and raises a flag; the modal loop sees it and ends.
-    void EndDialog(int nResult);
+    // Only records the result and raises a flag; the modal loop sees it and ends. Every way of ending comes
+    // through here, so a dialog that must undo something as it ends overrides it.
+    virtual void EndDialog(int nResult);
     bool IsEnded() const { return m_bEnded; }
     int GetEndResult() const { return m_nResult; }
 

@@ -1,14 +1,13 @@
 // CFont: point-size font creation.
 #include "Font.h"
 
+#include "ClientDC.h"
+
 #include <cwchar>
 
 BOOL CFont::CreatePointFont(int nPointSize, const wchar_t* faceName, HDC hDC)
 {
-    HDC hScreen = hDC ? nullptr : ::GetDC(nullptr);
-    const int pixelsPerInch = ::GetDeviceCaps(hDC ? hDC : hScreen, LOGPIXELSY);
-    if (hScreen)
-        ::ReleaseDC(nullptr, hScreen);
+    const int pixelsPerInch = hDC ? ::GetDeviceCaps(hDC, LOGPIXELSY) : ::GetDeviceCaps(CClientDC(nullptr), LOGPIXELSY);
     LOGFONTW logFont = {};
     logFont.lfHeight = -::MulDiv(nPointSize, pixelsPerInch, 720);  // negative: character height, not cell height
     logFont.lfCharSet = DEFAULT_CHARSET;

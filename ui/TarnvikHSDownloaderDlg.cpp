@@ -2,8 +2,9 @@
 #include "TarnvikHSDownloaderDlg.h"
 
 #include "AboutDlg.h"
-#include "AfxApi.h"
 #include "Bitmap.h"
+#include "ClientDC.h"
+#include "DialogKeys.h"
 #include "DownloadFolder.h"
 #include "DownloadJobControl.h"
 #include "InstallerSignature.h"
@@ -11,7 +12,6 @@
 #include "PathHelpers.h"
 #include "ResourceModule.h"
 #include "SelectGuard.h"
-#include "WinApp.h"
 
 #include <shellapi.h>
 
@@ -89,17 +89,14 @@ void FitLabelToText(CWnd& label, HFONT font, const wchar_t* const (&texts)[N])
 {
     LONG widest = 0;
     TEXTMETRICW metrics = {};
-    if (HDC dc = ::GetDC(label)) {
-        {
-            CSelectGuard select(dc, font);
-            for (const wchar_t* text : texts) {
-                SIZE extent = {};
-                GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
-                widest = std::max(widest, extent.cx);
-            }
-            GetTextMetricsW(dc, &metrics);
+    if (const CClientDC dc(label); dc.GetSafeHdc()) {
+        CSelectGuard select(dc, font);
+        for (const wchar_t* text : texts) {
+            SIZE extent = {};
+            GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
+            widest = std::max(widest, extent.cx);
         }
-        ::ReleaseDC(label, dc);
+        GetTextMetricsW(dc, &metrics);
     }
     RECT rc;
     label.GetWindowRect(&rc);
@@ -171,35 +168,58 @@ void CTarnvikHSDownloaderDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
 {
     CDialogEx::OnInitDialog();
-
-    if (HMENU systemMenu = GetSystemMenu(FALSE)) {
-        wchar_t about[128] = {};
-        if (LoadStringW(GetResourceModule(), IDS_ABOUTBOX, about, 128) > 0) {
-            AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
-            AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
-        }
-    }
+    AddAboutToSystemMenu();
     SetIcon(m_hAppIcon, TRUE);
     SetIcon(m_hAppIcon, FALSE);
     SetWindowTextA(kTitle);
+    SizeToBackground(LoadBackgrounds());
+    LoadButtonImages();
+    StyleProgressBar();
+    StyleLabels();
+    LayoutControls();
+    ShowReadyView();
+    ProposeDownloadFolder();
+    return TRUE;
+}
 
+void CTarnvikHSDownloaderDlg::AddAboutToSystemMenu()
+{
+    const HMENU systemMenu = GetSystemMenu(FALSE);
+    wchar_t about[128] = {};
+    if (systemMenu == nullptr || LoadStringW(GetResourceModule(), IDS_ABOUTBOX, about, 128) <= 0)
+        return;
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+}
+
+SIZE CTarnvikHSDownloaderDlg::LoadBackgrounds()
+{
     const std::pair<UINT, CBrush*> backgrounds[] = {{IDB_BG_READY, &m_brReady},
                                                      {IDB_BG_DOWNLOADING, &m_brDownloading},
                                                      {IDB_BG_DOWNLOAD_FAILED, &m_brDownloadFailed},
                                                      {IDB_BG_COMPLETED, &m_brCompleted},
                                                      {IDB_BG_INSTALL_FAILED, &m_brInstallFailed}};
+    SIZE readySize = {};
     for (const auto& [bitmapId, brush] : backgrounds) {
-        CBitmap picture;
-        if (picture.LoadBitmap(bitmapId))
-            brush->CreatePatternBrush(picture);
+        CBitmap picture;  // the brush copies the picture; the bitmap goes at the end of the turn
+        if (!picture.LoadBitmap(bitmapId))
+            continue;
+        brush->CreatePatternBrush(picture);
+        if (brush == &m_brReady)
+            readySize = picture.GetSize();
     }
+    return readySize;
+}
 
-    CBitmap ready;
-    ready.LoadBitmap(IDB_BG_READY);
-    const SIZE size = ready.GetSize();
+void CTarnvikHSDownloaderDlg::SizeToBackground(SIZE size)
+{
+    // Without its picture the window keeps the template's size.
     if (size.cx > 0 && size.cy > 0)
         MoveWindow(0, 0, size.cx, size.cy, TRUE);
+}
 
+void CTarnvikHSDownloaderDlg::LoadButtonImages()
+{
     const std::pair<CBitmapButtonEx*, ButtonImages> buttons[] = {
         {&m_btnDownload, {IDB_DOWNLOAD_NORMAL, IDB_DOWNLOAD_PRESSED, IDB_DOWNLOAD_HOVER}},
         {&m_btnMinimize, kMinimizeLight},
@@ -211,15 +231,21 @@ BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
         button->LoadBitmaps(images.normal, images.pressed, images.hover, 0);
         button->SizeToContent();
     }
+}
 
-    m_progress.SetRange(0, 100);
-    m_progress.SetPos(0);
-    m_clrLabelText = kLabelTextColour;
+// Colours and size only: the worker sets the range and the position at the start of every download, and the
+// bar is hidden until then.
+void CTarnvikHSDownloaderDlg::StyleProgressBar()
+{
     m_progress.m_rcPaint = kProgressRect;
     m_progress.MoveWindow(kProgressRect, TRUE);
     m_progress.m_clrBack = kProgressBackColour;
     m_progress.m_clrBar = kProgressBarColour;
+}
 
+void CTarnvikHSDownloaderDlg::StyleLabels()
+{
+    m_clrLabelText = kLabelTextColour;
     m_fontLabels.Attach(CreateFontW(kLabelFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                                     kLabelFontFace));
@@ -229,10 +255,10 @@ BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
     FitLabelToText(m_lblSize, m_fontLabels, kLongestSizeTexts);
     FitLabelToText(m_lblPercent, m_fontLabels, kLongestPercentTexts);
     FitLabelToText(m_lblSpeed, m_fontLabels, kLongestSpeedTexts);
+}
 
-    LayoutControls();
-    ShowReadyView();
-
+void CTarnvikHSDownloaderDlg::ProposeDownloadFolder()
+{
     const std::string folder = GetDefaultDownloadFolder();
     if (!folder.empty()) {
         m_editPath.SetPathText(folder);
@@ -240,7 +266,6 @@ BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
         m_editPath.m_strHint = kFolderPrompt;
         m_editPath.SetWindowTextW(kFolderPrompt);
     }
-    return TRUE;
 }
 
 void CTarnvikHSDownloaderDlg::LayoutControls()
@@ -325,11 +350,7 @@ void CTarnvikHSDownloaderDlg::ApplyView(const ViewLook& look)
 {
     m_nViewState = look.state;
     if (look.path != nullptr) {
-        // The box owns its brush: the one replaced is released here.
-        if (const HBRUSH back = CreateSolidBrush(look.path->back)) {
-            DeleteObject(m_editPath.m_hbrBack);
-            m_editPath.m_hbrBack = back;
-        }
+        m_editPath.SetBackBrush(CreateSolidBrush(look.path->back));
         m_editPath.m_clrBack = look.path->back;
         m_editPath.m_clrFrameFill = look.path->back;
         m_editPath.m_clrBorder = look.path->border;
@@ -383,20 +404,10 @@ HBRUSH CTarnvikHSDownloaderDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
 
 BOOL CTarnvikHSDownloaderDlg::PreTranslateMessage(MSG* pMsg)
 {
-    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN))
-        return TRUE;
-    return CDialogEx::PreTranslateMessage(pMsg);
+    return IsEscapeOrEnter(*pMsg) || CDialogEx::PreTranslateMessage(pMsg);
 }
 
 bool CTarnvikHSDownloaderDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    const bool handled = Route(msg, wParam, lParam, result);
-    if (IsEnded())
-        EndNestedLoops();
-    return handled;
-}
-
-bool CTarnvikHSDownloaderDlg::Route(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (msg) {
     case WM_SYSCOMMAND:
@@ -418,44 +429,35 @@ bool CTarnvikHSDownloaderDlg::Route(UINT msg, WPARAM wParam, LPARAM lParam, LRES
         OnLButtonDown(lParam);
         break;
     case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && OnCommand(LOWORD(wParam)))
+        if (HIWORD(wParam) != BN_CLICKED)
+            break;
+        switch (LOWORD(wParam)) {
+        case IDC_DOWNLOAD:
+            OnDownload();
             return true;
-        if (CDialogEx::OnMessage(msg, wParam, lParam, result))
+        case IDC_STOP:
+            OnStop();
             return true;
-        // Commands no window takes go to the application object (its help command).
-        return AfxGetApp() != nullptr && AfxGetApp()->OnCommand(LOWORD(wParam));
+        case IDC_MINIMIZE:
+            OnMinimize();
+            return true;
+        case IDC_EXIT:
+        case IDC_GIVEUP:
+            OnExit();
+            return true;
+        case IDC_INSTALL:
+            OnInstall();
+            return true;
+        case IDC_BROWSE:
+            OnBrowse();
+            return true;
+        case IDC_REDOWNLOAD:
+            OnRedownload();
+            return true;
+        }
+        break;
     }
     return CDialogEx::OnMessage(msg, wParam, lParam, result);
-}
-
-bool CTarnvikHSDownloaderDlg::OnCommand(UINT id)
-{
-    switch (id) {
-    case IDC_DOWNLOAD:
-        OnDownload();
-        return true;
-    case IDC_STOP:
-        OnStop();
-        return true;
-    case IDC_MINIMIZE:
-        OnMinimize();
-        return true;
-    case IDC_EXIT:
-    case IDC_GIVEUP:
-        OnExit();
-        return true;
-    case IDC_INSTALL:
-        OnInstall();
-        return true;
-    case IDC_BROWSE:
-        OnBrowse();
-        return true;
-    case IDC_REDOWNLOAD:
-        OnRedownload();
-        return true;
-    default:
-        return false;
-    }
 }
 
 bool CTarnvikHSDownloaderDlg::OnSysCommand(UINT nID)
@@ -590,7 +592,8 @@ void CTarnvikHSDownloaderDlg::OnMinimize()
     PostMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
 }
 
-void CTarnvikHSDownloaderDlg::EndNestedLoops()
+void CTarnvikHSDownloaderDlg::EndDialog(int nResult)
 {
+    CDialogEx::EndDialog(nResult);
     EnumThreadWindows(GetCurrentThreadId(), CancelUnownedDialog, 0);
 }

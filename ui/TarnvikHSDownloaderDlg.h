@@ -28,6 +28,9 @@ public:
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
     BOOL OnInitDialog() override;
+    // A message box or the folder chooser (both unowned) may still run its own loop when the dialog ends:
+    // it is cancelled so that the program ends with the window.
+    void EndDialog(int nResult) override;
 
     void LayoutControls();
     void ShowReadyView();
@@ -71,12 +74,21 @@ protected:
     HBRUSH OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor) override;
 
 private:
+    void AddAboutToSystemMenu();
+    // Makes the five background brushes; returns the size of the ready picture (none when it is missing).
+    SIZE LoadBackgrounds();
+    void SizeToBackground(SIZE size);
+    void LoadButtonImages();
+    void StyleProgressBar();
+    // The status labels' font, colour and size.
+    void StyleLabels();
+    // The desktop, or the prompt when there is none.
+    void ProposeDownloadFolder();
+
     struct ViewLook;
     void ApplyView(const ViewLook& look);
     CBrush& BackgroundBrush();
 
-    bool Route(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    bool OnCommand(UINT id);
     bool OnSysCommand(UINT nID);
     bool OnPaint();
     bool OnSetCursor(HWND hWnd);
@@ -89,7 +101,4 @@ private:
     void OnInstall();
     void OnBrowse();
     void OnMinimize();
-    // A message box or the folder chooser (both unowned) may still run its own loop when the dialog ends:
-    // it is cancelled so that the program ends with the window.
-    void EndNestedLoops();
 };

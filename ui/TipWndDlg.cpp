@@ -2,6 +2,7 @@
 #include "TipWndDlg.h"
 
 #include "Bitmap.h"
+#include "DialogKeys.h"
 #include "resource.h"
 
 const CRuntimeClass CTipWndDlg::classCTipWndDlg = {"CTipWndDlg", &CDialogEx::classCDialogEx};
@@ -78,9 +79,7 @@ HBRUSH CTipWndDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
 
 BOOL CTipWndDlg::PreTranslateMessage(MSG* pMsg)
 {
-    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN))
-        return TRUE;
-    return CDialogEx::PreTranslateMessage(pMsg);
+    return IsEscapeOrEnter(*pMsg) || CDialogEx::PreTranslateMessage(pMsg);
 }
 
 bool CTipWndDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)

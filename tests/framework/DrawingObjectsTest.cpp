@@ -1,6 +1,7 @@
 // The move-only drawing objects: one owner per handle, released exactly once, selections undone.
 #include "Bitmap.h"
 #include "Brush.h"
+#include "ClientDC.h"
 #include "Font.h"
 #include "MemoryDC.h"
 #include "Pen.h"
@@ -13,6 +14,7 @@
 static_assert(!std::is_copy_constructible_v<CBrush> && !std::is_copy_assignable_v<CBrush>);
 static_assert(std::is_nothrow_move_constructible_v<CBrush> && std::is_nothrow_move_assignable_v<CFont>);
 static_assert(!std::is_copy_constructible_v<CMemoryDC> && !std::is_copy_constructible_v<CSelectGuard>);
+static_assert(!std::is_copy_constructible_v<CClientDC> && std::is_nothrow_move_constructible_v<CClientDC>);
 
 TEST(DrawingObjects, MovedHandleHasOneOwnerAndIsReleasedOnce)
 {
@@ -56,9 +58,7 @@ TEST(DrawingObjects, PointFontHeightIsTenthsOfAPointAtTheScreenResolution)
     ASSERT_TRUE(font.CreatePointFont(95, L"Arial"));
     LOGFONTW logFont = {};
     GetObjectW(font, sizeof logFont, &logFont);
-    HDC hScreen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(hScreen, LOGPIXELSY);
-    ReleaseDC(nullptr, hScreen);
+    const int dpi = GetDeviceCaps(CClientDC(nullptr), LOGPIXELSY);
     EXPECT_EQ(logFont.lfHeight, -MulDiv(95, dpi, 720));
     if (dpi == 96) {
         EXPECT_EQ(logFont.lfHeight, -13);
@@ -70,9 +70,7 @@ TEST(DrawingObjects, EmptyBitmapHasNoSize)
     CBitmap bitmap;
     EXPECT_EQ(bitmap.GetSize().cx, 0);
     CMemoryDC dc(nullptr);
-    HDC hScreen = GetDC(nullptr);
-    ASSERT_TRUE(bitmap.CreateCompatibleBitmap(hScreen, 12, 7));
-    ReleaseDC(nullptr, hScreen);
+    ASSERT_TRUE(bitmap.CreateCompatibleBitmap(CClientDC(nullptr), 12, 7));
     EXPECT_EQ(bitmap.GetSize().cx, 12);
     EXPECT_EQ(bitmap.GetSize().cy, 7);
 }

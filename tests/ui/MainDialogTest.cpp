@@ -168,8 +168,13 @@ void AnswerMessageBoxSoon(CMessageBoxAnswer& answer)
 
 class MainDialog : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { RecreateDialog(); }
+
+    // A new main dialog in place of the one before (none on the first call).
+    void RecreateDialog()
     {
+        if (IsWindow(m_hWnd))
+            DestroyWindow(m_hWnd);
         m_dlg = std::make_unique<CTarnvikHSDownloaderDlg>();
         ASSERT_TRUE(m_dlg->Create(nullptr));
         m_hWnd = m_dlg->m_hWnd;
@@ -742,13 +747,23 @@ void CancelChooserSoon(HWND mainDialog)
                  [](HWND chooser) { PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0); }, kUnownedBoxPeriodMs);
 }
 
-// Once an unowned box shows, notes it and presses the main dialog's close button.
-void ClickWhenUnownedBoxShows(HWND mainDialog, HWND* nested)
+// The two ways a user ends the main window while an unowned box is open: its close button, and the system's
+// close (Alt+F4, the taskbar), which the dialog manager turns into Cancel.
+struct CEnding {
+    const char* name;
+    UINT msg;
+    WPARAM wParam;
+};
+constexpr CEnding kEndings[] = {{"close button", WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED)},
+                                {"system close", WM_CLOSE, 0}};
+
+// Once an unowned box shows, notes it and ends the main dialog that way.
+void EndWhenUnownedBoxShows(HWND mainDialog, const CEnding& ending, HWND* nested)
 {
     ActWhenShown([mainDialog] { return UnownedBoxBesides(mainDialog); },
-                 [mainDialog, nested](HWND box) {
+                 [mainDialog, ending, nested](HWND box) {
                      *nested = box;
-                     PostMessageW(mainDialog, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED), 0);
+                     PostMessageW(mainDialog, ending.msg, ending.wParam, 0);
                  },
                  kUnownedBoxPeriodMs);
 }
@@ -765,24 +780,21 @@ TEST_F(MainDialog, BrowseCancelledKeepsTheText)
 }
 
 // The message boxes and the chooser have no owner, so the main window stays usable while they are open:
-// closing it then ends the dialog and takes the nested box down with it.
-TEST_F(MainDialog, ClosingWhileAMessageBoxIsOpenEndsTheDialogAndTheBox)
+// ending it then, either way, takes the nested box down with it.
+TEST_F(MainDialog, ClosingWhileAMessageBoxOrTheFolderChooserIsOpenEndsTheDialogAndTheBox)
 {
-    m_dlg->m_editPath.SetWindowTextW(L"请选择下载路径");
-    HWND nested = nullptr;
-    ClickWhenUnownedBoxShows(m_hWnd, &nested);
-    Command(IDC_DOWNLOAD);  // returns once the box is gone
-    EXPECT_NE(nested, nullptr);
-    EXPECT_FALSE(IsWindow(nested));
-    EXPECT_TRUE(m_dlg->IsEnded());
-}
-
-TEST_F(MainDialog, ClosingWhileTheFolderChooserIsOpenEndsTheDialogAndTheChooser)
-{
-    HWND nested = nullptr;
-    ClickWhenUnownedBoxShows(m_hWnd, &nested);
-    Command(IDC_BROWSE);  // returns once the chooser is gone
-    EXPECT_NE(nested, nullptr);
-    EXPECT_FALSE(IsWindow(nested));
-    EXPECT_TRUE(m_dlg->IsEnded());
+    // Download with a path that is no folder opens the message box; Browse opens the chooser.
+    for (const int opener : {IDC_DOWNLOAD, IDC_BROWSE}) {
+        for (const CEnding& ending : kEndings) {
+            SCOPED_TRACE(std::string(opener == IDC_DOWNLOAD ? "message box, " : "chooser, ") + ending.name);
+            RecreateDialog();
+            m_dlg->m_editPath.SetWindowTextW(L"请选择下载路径");
+            HWND nested = nullptr;
+            EndWhenUnownedBoxShows(m_hWnd, ending, &nested);
+            Command(opener);  // returns once the box is gone
+            EXPECT_NE(nested, nullptr);
+            EXPECT_FALSE(IsWindow(nested));
+            EXPECT_TRUE(m_dlg->IsEnded());
+        }
+    }
 }
