@@ -27,6 +27,23 @@ public:
 
 }  // namespace
 
+// A DLL in the current directory is found by a plain LoadLibrary until the search is restricted. The restriction
+// lasts for the process and every entry below makes it, so this case comes first.
+TEST(WinApp, DllSearchIsLimitedToTheSystemDirectory)
+{
+    ASSERT_TRUE(SetCurrentDirectoryW(TARNVIK_PROBE_DLL_DIR));
+    HMODULE before = LoadLibraryW(L"tarnvik_probe.dll");
+    ASSERT_NE(before, nullptr) << "the probe must load from the current directory to begin with";
+    FreeLibrary(before);
+
+    AfxRestrictDllSearch();
+    HMODULE after = LoadLibraryW(L"tarnvik_probe.dll");
+    EXPECT_EQ(after, nullptr);
+    if (after != nullptr)
+        FreeLibrary(after);
+    EXPECT_NE(LoadLibraryW(L"wininet.dll"), nullptr) << "system DLLs still load";
+}
+
 TEST(WinApp, EntryRunsInitInstanceOnceAndEndsWithoutLoop)
 {
     CTestApp app;
@@ -123,18 +140,3 @@ TEST(WinApp, MessageBoxShowsTheStringUnownedUnderTheApplicationsName)
     EXPECT_EQ(owner, nullptr);
 }
 
-// A DLL in the current directory is found by a plain LoadLibrary until the search is restricted.
-TEST(WinApp, DllSearchIsLimitedToTheSystemDirectory)
-{
-    ASSERT_TRUE(SetCurrentDirectoryW(TARNVIK_PROBE_DLL_DIR));
-    HMODULE before = LoadLibraryW(L"tarnvik_probe.dll");
-    ASSERT_NE(before, nullptr) << "the probe must load from the current directory to begin with";
-    FreeLibrary(before);
-
-    AfxRestrictDllSearch();
-    HMODULE after = LoadLibraryW(L"tarnvik_probe.dll");
-    EXPECT_EQ(after, nullptr);
-    if (after != nullptr)
-        FreeLibrary(after);
-    EXPECT_NE(LoadLibraryW(L"wininet.dll"), nullptr) << "system DLLs still load";
-}
