@@ -50,3 +50,12 @@ tarnvik_guest_run() {
     [ "$status" -eq 124 ] && log "the guest did not power off within $limit s"
     return "$status"
 }
+
+# After a job: shows the lines it printed under PREFIX and the guest's own (or the console's end when there are
+# none), and succeeds when the job said "PREFIX: exit 0".
+#   tarnvik_guest_result PREFIX OUTDIR
+tarnvik_guest_result() {
+    local prefix=$1 out=$2
+    grep -a "^$prefix: \|^guest: " "$out/console.log" 2>/dev/null || tail -30 "$out/console.txt" >&2
+    grep -aqx "$prefix: exit 0" "$out/console.log" 2>/dev/null
+}
