@@ -7,7 +7,7 @@ WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 TARNVIK_PACKAGES=(mingw-w64 wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
-                  openssl nginx-light cmake ninja-build googletest python3-pil)
+                  openssl nginx-light cmake ninja-build googletest python3-pil strace)
 
 log() { printf '== %s\n' "$*" >&2; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
