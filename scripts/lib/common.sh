@@ -39,6 +39,41 @@ tarnvik_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# The Debian mirror this machine's apt uses for bookworm (deb822 or one-line sources); it is never written down.
+tarnvik_apt_mirror() {
+    local url
+    url=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '
+        /^URIs:/ { uri = $2 } /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == "bookworm") found = 1 }
+        /^$/ { if (found && uri) { print uri; exit } found = 0; uri = "" }
+        END { if (found && uri) print uri }' | head -1)
+    [ -n "$url" ] || url=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null \
+        | awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { if ($(i+1) == "bookworm") print $i; break } }' | head -1)
+    [ -n "$url" ] || die "no bookworm mirror in this machine's apt sources"
+    echo "$url"
+}
+
+# Runs COMMAND inside the Debian tree ROOT (chroot, as root), in a mount and process namespace of its own: /proc,
+# /sys, /dev and an empty /tmp are mounted there, and each BIND folder of this machine at the same path inside. The
+# command starts with an empty environment but for PATH and HOME (put NAME=VALUE pairs before it). The mounts and
+# every process started inside end with the command, even when the caller is killed, so nothing of this machine
+# stays reachable through ROOT afterwards.
+#   tarnvik_in_root ROOT [BIND ...] -- [NAME=VALUE ...] COMMAND [ARGUMENTS]
+tarnvik_in_root() {
+    local root=$1; shift
+    unshare --mount --pid --fork --kill-child --propagation private /bin/bash -c '
+        set -e
+        root=$1; shift
+        mount -t proc proc "$root/proc"
+        mount -t sysfs sys "$root/sys"
+        mount --rbind /dev "$root/dev"
+        mount -t tmpfs tmp "$root/tmp"
+        while [ "$1" != -- ]; do mkdir -p "$root$1"; mount --bind "$1" "$root$1"; shift; done
+        shift
+        exec chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+            HOME=/root "$@"
+    ' tarnvik-in-root "$root" "$@"
+}
+
 # The environment every Wine call of the project runs in: private prefix and HOME, code page 936
 # through a real zh_CN.UTF-8 locale, no proxies (Wine's WinINet would honour them). Wine is silent unless
 # TARNVIK_WINEDEBUG names the channels to show.

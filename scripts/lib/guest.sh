@@ -11,19 +11,6 @@ tarnvik_guest_dir() {
     echo "$TARNVIK_ROOT/build/guest/$key"
 }
 
-# The Debian mirror this machine's apt uses for bookworm (deb822 or one-line sources); it is never written down.
-tarnvik_apt_mirror() {
-    local url
-    url=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '
-        /^URIs:/ { uri = $2 } /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == "bookworm") found = 1 }
-        /^$/ { if (found && uri) { print uri; exit } found = 0; uri = "" }
-        END { if (found && uri) print uri }' | head -1)
-    [ -n "$url" ] || url=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null \
-        | awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { if ($(i+1) == "bookworm") print $i; break } }' | head -1)
-    [ -n "$url" ] || die "no bookworm mirror in this machine's apt sources"
-    echo "$url"
-}
-
 # Boots the guest on a job: JOBDIR (holding an executable ./run) goes in as a tar archive on the second disk; what
 # the job leaves in its out/ folder comes back into OUTDIR. The guest has no network device. The root disk is used
 # as a snapshot, so the cached image never changes (unless TARNVIK_GUEST_WRITE=1: the first boot keeps what it

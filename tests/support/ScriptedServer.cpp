@@ -27,11 +27,16 @@ const char* ReasonPhrase(int nStatus)
     }
 }
 
-bool SendAll(SOCKET s, const std::string& strBytes)
+// The socket does not block: a client that stops reading holds the sender only until the server stops.
+bool SendAll(SOCKET s, const std::string& strBytes, HANDLE hStop)
 {
     size_t nSent = 0;
     while (nSent < strBytes.size()) {
+        if (!WaitWritable(s, hStop))
+            return false;
         const int n = send(s, strBytes.data() + nSent, static_cast<int>(strBytes.size() - nSent), 0);
+        if (n <= 0 && WSAGetLastError() == WSAEWOULDBLOCK)
+            continue;
         if (n <= 0)
             return false;
         nSent += static_cast<size_t>(n);
@@ -159,6 +164,8 @@ void CScriptedServer::CState::Accept()
 
 void CScriptedServer::CState::Serve(SOCKET s)
 {
+    u_long nNonBlocking = 1;
+    ioctlsocket(s, FIONBIO, &nNonBlocking);
     std::string strHead;
     while (strHead.find(kHeadEnd) == std::string::npos && strHead.size() < kMaxHeadBytes) {
         char buffer[4096];
@@ -191,7 +198,7 @@ void CScriptedServer::CState::Serve(SOCKET s)
 void CScriptedServer::CState::RunScript(SOCKET s, const CServerScript& script)
 {
     for (const CServerScript::CStep& step : script.m_steps) {
-        if (!step.strBytes.empty() && !SendAll(s, step.strBytes))
+        if (!step.strBytes.empty() && !SendAll(s, step.strBytes, hStop))
             return;
         if (step.dwPauseMs > 0 && WaitForSingleObject(hStop, step.dwPauseMs) == WAIT_OBJECT_0)
             return;

@@ -3,5 +3,6 @@
 
 #include <winsock2.h>
 
-// Waits until the socket can be read, polling so a stop is seen; false once hStop (an event) is set.
+// Wait until the socket can be read (or written), polling so a stop is seen; false once hStop (an event) is set.
 bool WaitReadable(SOCKET s, HANDLE hStop);
+bool WaitWritable(SOCKET s, HANDLE hStop);
