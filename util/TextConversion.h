@@ -8,3 +8,5 @@
 // look-alike.
 std::wstring AnsiToWide(const std::string& text);
 std::string WideToAnsi(const std::wstring& text);
+// WideToAnsi into the given code page rather than the process's.
+std::string WideToCodePage(const std::wstring& text, unsigned int nCodePage);
