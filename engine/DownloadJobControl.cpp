@@ -17,18 +17,24 @@ bool StartDownloadJob(const std::shared_ptr<CDownloadJob>& pJob, const std::stri
     if (pJob == nullptr || !pJob->m_bWorkerActive.compare_exchange_strong(bIdle, true))
         return false;
 
+    // The flag stays set only for a worker that was started: should the thread not start, or anything before it
+    // throw (an allocation), the record is free again for the next Download.
     CDownloadJob& job = *pJob;
-    job.m_strFolder = strFolder;
-    job.m_hNotifyWnd = hNotifyWnd;
-    job.m_bStop = false;
-    job.m_hProgress = displays.hProgress;
-    job.SetLabels(displays.hPercentLabel, displays.hSizeLabel, displays.hSpeedLabel);
-
-    if (!StartDetachedThread(pJob, CDownloadJob::DownloadThreadProc)) {
+    bool bStarted = false;
+    try {
+        job.m_strFolder = strFolder;
+        job.m_hNotifyWnd = hNotifyWnd;
+        job.m_bStop = false;
+        job.m_hProgress = displays.hProgress;
+        job.SetLabels(displays.hPercentLabel, displays.hSizeLabel, displays.hSpeedLabel);
+        bStarted = StartDetachedThread(pJob, CDownloadJob::DownloadThreadProc);
+    } catch (...) {
         job.m_bWorkerActive = false;
-        return false;
+        throw;
     }
-    return true;
+    if (!bStarted)
+        job.m_bWorkerActive = false;
+    return bStarted;
 }
 
 bool StopDownloadJob(CDownloadJob& job, HWND hDialog)

@@ -158,13 +158,10 @@ CHeldInstaller::CHeldInstaller(const std::string& strPath)
         return;
     }
     // Read sharing only: the checks and the start read the file, nobody may write, rename or delete it meanwhile.
-    m_hFile = CreateFileW(AnsiToWide(strPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    m_bTrusted = m_hFile != INVALID_HANDLE_VALUE && IsTrustedInstaller(strPath);
-}
-
-CHeldInstaller::~CHeldInstaller()
-{
-    if (m_hFile != INVALID_HANDLE_VALUE)
-        CloseHandle(m_hFile);
+    const HANDLE hFile = CreateFileW(AnsiToWide(strPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return;
+    m_pFile.reset(hFile);
+    m_bTrusted = IsTrustedInstaller(strPath);
 }

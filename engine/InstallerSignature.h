@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 // True when no publisher is pinned, or when the file carries an Authenticode signature whose digest matches
@@ -16,7 +17,6 @@ bool IsTrustedInstaller(const std::string& strPath);
 class CHeldInstaller {
 public:
     explicit CHeldInstaller(const std::string& strPath);
-    ~CHeldInstaller();
     CHeldInstaller(const CHeldInstaller&) = delete;
     CHeldInstaller& operator=(const CHeldInstaller&) = delete;
 
@@ -24,6 +24,10 @@ public:
     bool Trusted() const { return m_bTrusted; }
 
 private:
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    struct CHandleCloser {
+        void operator()(HANDLE hFile) const { CloseHandle(hFile); }
+    };
+    // Closed with the object, and also when the check throws in the constructor.
+    std::unique_ptr<void, CHandleCloser> m_pFile;
     bool m_bTrusted = false;
 };

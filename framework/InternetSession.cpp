@@ -4,6 +4,7 @@
 #include "InternetException.h"
 #include "WinInetLibrary.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -85,6 +86,14 @@ void OpenOneHop(const CWinInetLibrary& api, HINTERNET hSession, const std::wstri
     result.strFinalUrl = QueryText([&](wchar_t* pBuffer, DWORD* pBytes) {
         return api.pfnInternetQueryOption(result.hFile, INTERNET_OPTION_URL, pBuffer, pBytes);
     });
+}
+
+// A fragment names a part of the document for the client alone; it is never part of a request. A redirect's
+// Location may carry one.
+std::wstring WithoutFragment(std::wstring strUrl)
+{
+    strUrl.resize(std::min(strUrl.size(), strUrl.find(L'#')));
+    return strUrl;
 }
 
 // The address a redirect leads to, resolved against the address that sent it; empty when it is no address.
@@ -181,7 +190,7 @@ std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR 
                                : std::wstring();
     const bool bHttpsOnly = HasScheme(pstrURL, L"https:");
     const CInternetCallThread::CBound bound{m_dwConnectTimeout, GetTickCount64() + kOpenCeilingMs};
-    std::wstring strUrl = pstrURL;
+    std::wstring strUrl = WithoutFragment(pstrURL);
     // Redirects are followed here, one bounded open per hop, so that each hop's address is checked before
     // any request goes to it.
     for (int nHop = 0;; ++nHop) {
@@ -209,7 +218,7 @@ std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR 
             return pFile;
         if (nHop == kMaxRedirects)
             throw CInternetException(ERROR_HTTP_REDIRECT_FAILED);
-        strUrl = ResolveLocation(api, strUrl, pResult->strLocation);
+        strUrl = WithoutFragment(ResolveLocation(api, strUrl, pResult->strLocation));
         if (strUrl.empty())
             throw CInternetException(ERROR_HTTP_INVALID_HEADER);
         if (bHttpsOnly && !HasScheme(strUrl, L"https:"))

@@ -114,12 +114,13 @@ int Width(const RECT& rc) { return rc.right - rc.left; }
 int Height(const RECT& rc) { return rc.bottom - rc.top; }
 
 // Dialogs of this thread without an owner and without an object of ours: the message boxes and the folder
-// chooser, which run loops of their own.
+// chooser, which run loops of their own. Hidden ones too: a box shows only once its loop has nothing else to do,
+// so a Close that was already queued ends the dialog before its box appears.
 BOOL CALLBACK CancelUnownedDialog(HWND hWnd, LPARAM)
 {
     wchar_t className[16] = {};
     GetClassNameW(hWnd, className, 16);
-    if (lstrcmpW(className, L"#32770") == 0 && GetWindow(hWnd, GW_OWNER) == nullptr && IsWindowVisible(hWnd) &&
+    if (lstrcmpW(className, L"#32770") == 0 && GetWindow(hWnd, GW_OWNER) == nullptr &&
         CWnd::FromHandlePermanent(hWnd) == nullptr)
         PostMessageW(hWnd, WM_COMMAND, IDCANCEL, 0);
     return TRUE;

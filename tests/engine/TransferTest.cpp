@@ -61,6 +61,10 @@ TEST(Transfer, EveryOutcomeOfAScriptedResponse)
          {{"/f", CServerScript::Redirect("/moved/TarnvikBrowser.exe")},
           {"/moved/TarnvikBrowser.exe", CServerScript::Complete(body)}},
          true, body, outcome::kComplete},
+        {"redirect with a fragment, which is never sent",
+         {{"/f", CServerScript::Redirect("/moved/TarnvikBrowser.exe#sha256=0123")},
+          {"/moved/TarnvikBrowser.exe", CServerScript::Complete(body)}},
+         true, body, outcome::kComplete},
     };
     for (const CRow& row : rows) {
         SCOPED_TRACE(row.pszName);

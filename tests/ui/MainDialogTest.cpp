@@ -740,11 +740,16 @@ HWND UnownedBoxBesides(HWND mainDialog)
     return nullptr;
 }
 
-// Cancels the folder chooser once it shows.
-void CancelChooserSoon(HWND mainDialog)
+// Cancels the folder chooser (or a message box) once it shows, and notes it in *shown when given.
+void CancelChooserSoon(HWND mainDialog, HWND* shown = nullptr)
 {
     ActWhenShown([mainDialog] { return UnownedBoxBesides(mainDialog); },
-                 [](HWND chooser) { PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0); }, kUnownedBoxPeriodMs);
+                 [shown](HWND chooser) {
+                     if (shown != nullptr)
+                         *shown = chooser;
+                     PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+                 },
+                 kUnownedBoxPeriodMs);
 }
 
 // The two ways a user ends the main window while an unowned box is open: its close button, and the system's
@@ -783,18 +788,28 @@ TEST_F(MainDialog, BrowseCancelledKeepsTheText)
 // ending it then, either way, takes the nested box down with it.
 TEST_F(MainDialog, ClosingWhileAMessageBoxOrTheFolderChooserIsOpenEndsTheDialogAndTheBox)
 {
-    // Download with a path that is no folder opens the message box; Browse opens the chooser.
+    // Download with a path that is no folder opens the message box; Browse opens the chooser. The ending comes
+    // once the box shows, or was already queued, so that the box's own loop handles it before the box shows.
     for (const int opener : {IDC_DOWNLOAD, IDC_BROWSE}) {
         for (const CEnding& ending : kEndings) {
-            SCOPED_TRACE(std::string(opener == IDC_DOWNLOAD ? "message box, " : "chooser, ") + ending.name);
-            RecreateDialog();
-            m_dlg->m_editPath.SetWindowTextW(L"请选择下载路径");
-            HWND nested = nullptr;
-            EndWhenUnownedBoxShows(m_hWnd, ending, &nested);
-            Command(opener);  // returns once the box is gone
-            EXPECT_NE(nested, nullptr);
-            EXPECT_FALSE(IsWindow(nested));
-            EXPECT_TRUE(m_dlg->IsEnded());
+            for (const bool bQueued : {false, true}) {
+                SCOPED_TRACE(std::string(opener == IDC_DOWNLOAD ? "message box, " : "chooser, ") + ending.name +
+                             (bQueued ? ", queued" : ""));
+                RecreateDialog();
+                m_dlg->m_editPath.SetWindowTextW(L"请选择下载路径");
+                HWND nested = nullptr;
+                if (bQueued) {
+                    PostMessageW(m_hWnd, ending.msg, ending.wParam, 0);
+                    CancelChooserSoon(m_hWnd, &nested);  // a box that shows all the same must not hang the test
+                } else {
+                    EndWhenUnownedBoxShows(m_hWnd, ending, &nested);
+                }
+                Command(opener);  // returns once the box is gone
+                EXPECT_EQ(nested != nullptr, !bQueued) << "a box appeared after the dialog had ended";
+                EXPECT_FALSE(IsWindow(nested));
+                EXPECT_TRUE(m_dlg->IsEnded());
+                CancelScripts();
+            }
         }
     }
 }
