@@ -1,63 +1,19 @@
-// The Authenticode check of a downloaded installer: the digest, the signer's chain and the signer's name.
-// wintrust.dll and crypt32.dll are loaded from the system directory when first needed, so that the image
-// imports neither.
+// The Authenticode check of a downloaded installer: the digest, the signer's name, and the signer's chain, at the
+// time of a trusted time stamp when the signature has one.
 #include "InstallerSignature.h"
 
-#include "SystemLibrary.h"
+#include "SignatureTimeStamp.h"
 #include "TextConversion.h"
+#include "TrustApi.h"
 
-#include <wincrypt.h>
-#include <wintrust.h>
 #include <softpub.h>
 
-#include <memory>
-#include <vector>
+#include <string_view>
 
 namespace {
 
 // A wide literal, so that the pinned name lies in the image as UTF-16 text where an image check can find it.
 constexpr wchar_t kPinnedSigner[] = TARNVIK_INSTALLER_SIGNER;
-constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-
-struct CTrustApi {
-    decltype(&::WinVerifyTrust) pfnWinVerifyTrust = nullptr;
-    decltype(&::CryptQueryObject) pfnCryptQueryObject = nullptr;
-    decltype(&::CryptMsgGetParam) pfnCryptMsgGetParam = nullptr;
-    decltype(&::CryptMsgClose) pfnCryptMsgClose = nullptr;
-    decltype(&::CertCloseStore) pfnCertCloseStore = nullptr;
-    decltype(&::CertFindCertificateInStore) pfnCertFindCertificateInStore = nullptr;
-    decltype(&::CertFreeCertificateContext) pfnCertFreeCertificateContext = nullptr;
-    decltype(&::CertGetNameStringW) pfnCertGetNameString = nullptr;
-    decltype(&::CertGetCertificateChain) pfnCertGetCertificateChain = nullptr;
-    decltype(&::CertVerifyCertificateChainPolicy) pfnCertVerifyCertificateChainPolicy = nullptr;
-    decltype(&::CertFreeCertificateChain) pfnCertFreeCertificateChain = nullptr;
-
-    bool Load()
-    {
-        // Both stay loaded for the life of the process.
-        HMODULE hWinTrust = LoadSystemLibrary(L"wintrust.dll");
-        HMODULE hCrypt = LoadSystemLibrary(L"crypt32.dll");
-        return hWinTrust != nullptr && hCrypt != nullptr && ResolveProc(hWinTrust, "WinVerifyTrust", pfnWinVerifyTrust)
-            && ResolveProc(hCrypt, "CryptQueryObject", pfnCryptQueryObject)
-            && ResolveProc(hCrypt, "CryptMsgGetParam", pfnCryptMsgGetParam)
-            && ResolveProc(hCrypt, "CryptMsgClose", pfnCryptMsgClose)
-            && ResolveProc(hCrypt, "CertCloseStore", pfnCertCloseStore)
-            && ResolveProc(hCrypt, "CertFindCertificateInStore", pfnCertFindCertificateInStore)
-            && ResolveProc(hCrypt, "CertFreeCertificateContext", pfnCertFreeCertificateContext)
-            && ResolveProc(hCrypt, "CertGetNameStringW", pfnCertGetNameString)
-            && ResolveProc(hCrypt, "CertGetCertificateChain", pfnCertGetCertificateChain)
-            && ResolveProc(hCrypt, "CertVerifyCertificateChainPolicy", pfnCertVerifyCertificateChainPolicy)
-            && ResolveProc(hCrypt, "CertFreeCertificateChain", pfnCertFreeCertificateChain);
-    }
-};
-
-// Loaded once per process; nullptr when a library or an entry point is missing. Safe from any thread.
-const CTrustApi* TrustApi()
-{
-    static CTrustApi api;
-    static const bool bLoaded = api.Load();
-    return bLoaded ? &api : nullptr;
-}
 
 // The signature is present and its digest matches the file. Wine answers 0 here for a self-signed signer too,
 // so the chain is checked on its own below.
@@ -78,39 +34,22 @@ bool DigestMatches(const CTrustApi& api, const std::wstring& strPath)
     return api.pfnWinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data) == ERROR_SUCCESS;
 }
 
-// The signer's certificate chains to a trusted root under the Authenticode policy.
-bool ChainTrusted(const CTrustApi& api, PCCERT_CONTEXT pSigner, HCERTSTORE hMessageStore)
-{
-    CERT_CHAIN_PARA para = {};
-    para.cbSize = sizeof para;
-    PCCERT_CHAIN_CONTEXT pChain = nullptr;
-    if (!api.pfnCertGetCertificateChain(nullptr, pSigner, nullptr, hMessageStore, &para, 0, nullptr, &pChain))
-        return false;
-    CERT_CHAIN_POLICY_PARA policy = {};
-    policy.cbSize = sizeof policy;
-    CERT_CHAIN_POLICY_STATUS status = {};
-    status.cbSize = sizeof status;
-    const bool bTrusted =
-        api.pfnCertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, pChain, &policy, &status) &&
-        status.dwError == ERROR_SUCCESS;
-    api.pfnCertFreeCertificateChain(pChain);
-    return bTrusted;
-}
-
-// The common name of the certificate's subject.
+// The common name of the certificate's subject, whole: a NUL inside it stays part of it.
 std::wstring CommonName(const CTrustApi& api, PCCERT_CONTEXT pCert)
 {
     void* pOid = const_cast<char*>(szOID_COMMON_NAME);
     const DWORD nChars = api.pfnCertGetNameString(pCert, CERT_NAME_ATTR_TYPE, 0, pOid, nullptr, 0);
     if (nChars <= 1)
         return {};
-    std::vector<wchar_t> name(nChars, L'\0');
-    api.pfnCertGetNameString(pCert, CERT_NAME_ATTR_TYPE, 0, pOid, name.data(), nChars);
-    return name.data();
+    std::wstring name(nChars, L'\0');
+    const DWORD nCopied = api.pfnCertGetNameString(pCert, CERT_NAME_ATTR_TYPE, 0, pOid, name.data(), nChars);
+    name.resize(nCopied > 0 ? nCopied - 1 : 0);  // less the terminator
+    return name;
 }
 
 // The signer is read from the embedded signed message (Wine crashes when the signer is asked of WinVerifyTrust's
-// state), then its name and its chain are checked.
+// state); then its name, and its chain for code signing: at the time of a trusted time stamp made while its
+// certificate was valid (so that a signature outlives the certificate, as on Windows), else now.
 bool SignerPinnedAndTrusted(const CTrustApi& api, const std::wstring& strPath)
 {
     HCERTSTORE hStore = nullptr;
@@ -119,24 +58,19 @@ bool SignerPinnedAndTrusted(const CTrustApi& api, const std::wstring& strPath)
                                  CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, &hStore, &hMessage,
                                  nullptr))
         return false;
-    const auto closeStore = [&api](void* h) { api.pfnCertCloseStore(h, 0); };
-    const auto closeMessage = [&api](void* h) { api.pfnCryptMsgClose(h); };
-    const std::unique_ptr<void, decltype(closeStore)> pStoreOwner(hStore, closeStore);
-    const std::unique_ptr<void, decltype(closeMessage)> pMessageOwner(hMessage, closeMessage);
-
-    DWORD nInfoBytes = 0;
-    if (!api.pfnCryptMsgGetParam(hMessage, CMSG_SIGNER_CERT_INFO_PARAM, 0, nullptr, &nInfoBytes) || nInfoBytes == 0)
+    const CStore storeOwner(hStore);
+    const CMessage messageOwner(hMessage);
+    const std::vector<BYTE> signerInfo = MessageParam(api, hMessage, CMSG_SIGNER_CERT_INFO_PARAM);
+    if (signerInfo.empty())
         return false;
-    std::vector<CERT_INFO> info(nInfoBytes / sizeof(CERT_INFO) + 1);  // CERT_INFO alignment for what follows it
-    if (!api.pfnCryptMsgGetParam(hMessage, CMSG_SIGNER_CERT_INFO_PARAM, 0, info.data(), &nInfoBytes))
+    const CCertificate signer = FindSigner(api, hStore, *reinterpret_cast<const CERT_INFO*>(signerInfo.data()));
+    if (!signer || CommonName(api, signer.get()) != std::wstring_view(kPinnedSigner))
         return false;
-    PCCERT_CONTEXT pSigner =
-        api.pfnCertFindCertificateInStore(hStore, kEncoding, 0, CERT_FIND_SUBJECT_CERT, info.data(), nullptr);
-    if (pSigner == nullptr)
-        return false;
-    const bool bResult = CommonName(api, pSigner) == kPinnedSigner && ChainTrusted(api, pSigner, hStore);
-    api.pfnCertFreeCertificateContext(pSigner);
-    return bResult;
+    std::optional<FILETIME> stamped = TrustedStampTime(api, hMessage, hStore);
+    if (stamped && api.pfnCertVerifyTimeValidity(&*stamped, signer->pCertInfo) != 0)
+        stamped.reset();
+    return ChainTrusted(api, signer.get(), hStore, stamped ? &*stamped : nullptr, szOID_PKIX_KP_CODE_SIGNING,
+                        CERT_CHAIN_POLICY_AUTHENTICODE);
 }
 
 }  // namespace

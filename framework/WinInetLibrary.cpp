@@ -16,19 +16,17 @@ const CWinInetLibrary* CWinInetLibrary::Get()
 
 bool CWinInetLibrary::Load()
 {
-    HMODULE hModule = LoadSystemLibrary(L"wininet.dll");
-    if (hModule == nullptr)
-        return false;
     // The module stays loaded for the life of the process: calls may still run on abandoned call threads.
-    return ResolveProc(hModule, "InternetOpenW", pfnInternetOpen)
-        && ResolveProc(hModule, "InternetSetOptionW", pfnInternetSetOption)
-        && ResolveProc(hModule, "InternetOpenUrlW", pfnInternetOpenUrl)
-        && ResolveProc(hModule, "InternetQueryOptionW", pfnInternetQueryOption)
-        && ResolveProc(hModule, "HttpQueryInfoW", pfnHttpQueryInfo)
-        && ResolveProc(hModule, "InternetQueryDataAvailable", pfnInternetQueryDataAvailable)
-        && ResolveProc(hModule, "InternetReadFile", pfnInternetReadFile)
-        && ResolveProc(hModule, "InternetReadFileExW", pfnInternetReadFileEx)
-        && ResolveProc(hModule, "InternetCloseHandle", pfnInternetCloseHandle)
-        && ResolveProc(hModule, "InternetSetStatusCallbackW", pfnInternetSetStatusCallback)
-        && ResolveProc(hModule, "InternetCombineUrlW", pfnInternetCombineUrl);
+    return ResolveProcs(LoadSystemLibrary(L"wininet.dll"),
+                        {{"InternetOpenW", pfnInternetOpen},
+                         {"InternetSetOptionW", pfnInternetSetOption},
+                         {"InternetOpenUrlW", pfnInternetOpenUrl},
+                         {"InternetQueryOptionW", pfnInternetQueryOption},
+                         {"HttpQueryInfoW", pfnHttpQueryInfo},
+                         {"InternetQueryDataAvailable", pfnInternetQueryDataAvailable},
+                         {"InternetReadFile", pfnInternetReadFile},
+                         {"InternetReadFileExW", pfnInternetReadFileEx},
+                         {"InternetCloseHandle", pfnInternetCloseHandle},
+                         {"InternetSetStatusCallbackW", pfnInternetSetStatusCallback},
+                         {"InternetCombineUrlW", pfnInternetCombineUrl}});
 }

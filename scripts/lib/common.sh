@@ -7,7 +7,7 @@ WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 TARNVIK_PACKAGES=(mingw-w64 wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
-                  openssl nginx-light cmake ninja-build googletest python3-pil strace)
+                  openssl nginx-light cmake ninja-build googletest python3-pil strace faketime)
 
 log() { printf '== %s\n' "$*" >&2; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
@@ -94,56 +94,92 @@ tarnvik_make_locale() {
         || [ -d "$TARNVIK_STATE/locale/zh_CN.UTF-8" ] || die "localedef zh_CN.UTF-8 failed"
 }
 
-# A certificate authority and a server certificate for DNS:localhost; a second, untrusted
-# authority signs the certificate of the "untrusted" server.
+# A certificate authority and a server certificate for DNS:localhost; a second, untrusted authority signs the
+# certificate of the "untrusted" server. Both authorities date from 30 days ago, so that a time stamp from the
+# recent past chains to them.
 tarnvik_make_tls() {
     local dir=$TARNVIK_STATE/tls
     [ -f "$dir/untrusted-server.crt" ] && return 0
     mkdir -p "$dir"
     local name
     for name in ca untrusted-ca; do
-        openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -keyout "$dir/$name.key" -out "$dir/$name.crt" \
-            -subj "/CN=Tarnvik Test ${name}" -addext "basicConstraints=critical,CA:TRUE" \
+        faketime -f -30d openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -keyout "$dir/$name.key" \
+            -out "$dir/$name.crt" -subj "/CN=Tarnvik Test ${name}" -addext "basicConstraints=critical,CA:TRUE" \
             -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
     done
     tarnvik_sign_server server localhost ca
     tarnvik_sign_server untrusted-server localhost untrusted-ca
 }
 
-# A server certificate NAME.crt (key NAME.key) for DNS:HOST, signed by the test folder's authority CA.
-tarnvik_sign_server() {
-    local dir=$TARNVIK_STATE/tls name=$1 host=$2 ca=$3 ext
-    ext=$(mktemp)
-    printf 'subjectAltName=DNS:%s\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n' "$host" >"$ext"
-    openssl req -newkey rsa:2048 -nodes -keyout "$dir/$name.key" -out "$dir/$name.csr" -subj "/CN=$host" 2>/dev/null
-    openssl x509 -req -in "$dir/$name.csr" -CA "$dir/$ca.crt" -CAkey "$dir/$ca.key" -CAcreateserial \
-        -days 825 -out "$dir/$name.crt" -extfile "$ext" 2>/dev/null
-    rm -f "$ext" "$dir/$name.csr"
+# Issues NAME.crt (key NAME.key, chain NAME-chain.pem) to the common name CN through the test folder's authority CA,
+# with the extension lines EXT, valid for DAYS days from OFFSET (a faketime offset such as -20d; default: now).
+#   tarnvik_issue NAME CN CA EXT DAYS [OFFSET]
+tarnvik_issue() {
+    local dir=$TARNVIK_STATE/tls name=$1 cn=$2 ca=$3 ext=$4 days=$5 offset=${6:-+0} extfile
+    extfile=$(mktemp)
+    printf '%s\n' "$ext" | tr ';' '\n' >"$extfile"
+    openssl req -newkey rsa:2048 -nodes -keyout "$dir/$name.key" -out "$dir/$name.csr" -subj "/CN=$cn" 2>/dev/null
+    faketime -f "$offset" openssl x509 -req -in "$dir/$name.csr" -CA "$dir/$ca.crt" -CAkey "$dir/$ca.key" \
+        -CAcreateserial -days "$days" -out "$dir/$name.crt" -extfile "$extfile" 2>/dev/null
+    cat "$dir/$name.crt" "$dir/$ca.crt" >"$dir/$name-chain.pem"
+    rm -f "$extfile" "$dir/$name.csr"
 }
 
-# Code-signing certificates for signed test installers: the test publisher through the test authority (with a
-# chain file for osslsigncode), the same name self-signed, and another publisher through the test authority.
+# A server certificate NAME.crt (key NAME.key) for DNS:HOST, signed by the test folder's authority CA.
+tarnvik_sign_server() {
+    tarnvik_issue "$1" "$2" "$3" \
+        "subjectAltName=DNS:$2;basicConstraints=CA:FALSE;keyUsage=digitalSignature,keyEncipherment;extendedKeyUsage=serverAuth" 825
+}
+
+# Code-signing certificates for signed test installers: the test publisher through the test authority, the same
+# name self-signed, another publisher through the test authority; and for the harder cases of the signature check,
+# the pinned name made only for server authentication, the pinned name followed by a NUL and more, the pinned
+# publisher's certificate valid from 20 to 10 days ago (expired), and a time-stamping authority through each test
+# authority.
 TARNVIK_TEST_PUBLISHER="Tarnvik Test Publisher"
 tarnvik_make_codesign() {
     local dir=$TARNVIK_STATE/tls
-    [ -f "$dir/other-publisher.crt" ] && return 0
-    local ext; ext=$(mktemp)
-    printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >"$ext"
-    openssl req -newkey rsa:2048 -nodes -keyout "$dir/codesign.key" -out "$dir/codesign.csr" \
-        -subj "/CN=$TARNVIK_TEST_PUBLISHER" 2>/dev/null
-    openssl x509 -req -in "$dir/codesign.csr" -CA "$dir/ca.crt" -CAkey "$dir/ca.key" -CAcreateserial \
-        -days 825 -out "$dir/codesign.crt" -extfile "$ext" 2>/dev/null
-    cat "$dir/codesign.crt" "$dir/ca.crt" >"$dir/codesign-chain.pem"
+    [ -f "$dir/untrusted-tsa.crt" ] && return 0
+    local signing='basicConstraints=CA:FALSE;keyUsage=critical,digitalSignature;extendedKeyUsage=codeSigning'
+    local stamping='basicConstraints=CA:FALSE;keyUsage=critical,digitalSignature;extendedKeyUsage=critical,timeStamping'
+    tarnvik_issue codesign "$TARNVIK_TEST_PUBLISHER" ca "$signing" 825
     openssl req -x509 -newkey rsa:2048 -nodes -days 825 -keyout "$dir/selfsigned-publisher.key" \
         -out "$dir/selfsigned-publisher.crt" -subj "/CN=$TARNVIK_TEST_PUBLISHER" \
         -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
-    openssl req -newkey rsa:2048 -nodes -keyout "$dir/other-publisher.key" -out "$dir/other-publisher.csr" \
-        -subj "/CN=Tarnvik Other Publisher" 2>/dev/null
-    openssl x509 -req -in "$dir/other-publisher.csr" -CA "$dir/ca.crt" -CAkey "$dir/ca.key" -CAcreateserial \
-        -days 825 -out "$dir/other-publisher.crt" -extfile "$ext" 2>/dev/null
-    cat "$dir/other-publisher.crt" "$dir/ca.crt" >"$dir/other-publisher-chain.pem"
-    rm -f "$ext" "$dir"/*.csr
-    [ -f "$dir/other-publisher.crt" ] || die "could not make the code-signing certificates"
+    tarnvik_issue other-publisher "Tarnvik Other Publisher" ca "$signing" 825
+    tarnvik_issue serverauth-publisher "$TARNVIK_TEST_PUBLISHER" ca "${signing/codeSigning/serverAuth}" 825
+    tarnvik_issue expired-publisher "$TARNVIK_TEST_PUBLISHER" ca "$signing" 10 -20d
+    tarnvik_issue nul-publisher "$TARNVIK_TEST_PUBLISHER~and more" ca "$signing" 825
+    tarnvik_put_nul_in_name "$dir/nul-publisher.crt" "$dir/ca.key"
+    cat "$dir/nul-publisher.crt" "$dir/ca.crt" >"$dir/nul-publisher-chain.pem"
+    tarnvik_issue tsa "Tarnvik Test Time Stamping" ca "$stamping" 3650 -30d
+    tarnvik_issue untrusted-tsa "Tarnvik Untrusted Time Stamping" untrusted-ca "$stamping" 3650 -30d
+    [ -f "$dir/untrusted-tsa.crt" ] || die "could not make the code-signing certificates"
+}
+
+# Turns the "~" of the certificate's subject into a NUL and signs it again with the issuer's key: openssl takes no
+# NUL in a name, but a certificate may carry one.
+tarnvik_put_nul_in_name() {
+    /usr/bin/python3 - "$1" "$2" <<'PY'
+import subprocess, sys
+cert, key = sys.argv[1], sys.argv[2]
+der = bytearray(subprocess.run(["openssl", "x509", "-in", cert, "-outform", "DER"], capture_output=True, check=True).stdout)
+def element(pos):  # (start of contents, end) of the DER element at pos
+    length, pos = der[pos + 1], pos + 2
+    if length & 0x80:
+        count, length = length & 0x7F, int.from_bytes(der[pos:pos + (length & 0x7F)], "big")
+        pos += count
+    return pos, pos + length
+start, _ = element(0)
+tbs_start, tbs_end = element(start)
+tbs = der[start:tbs_end]
+tbs[tbs.index(b"~")] = 0
+signature = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, "-binary"], input=bytes(tbs),
+                           capture_output=True, check=True).stdout
+der[start:tbs_end] = tbs
+der[len(der) - len(signature):] = signature  # the signature closes the certificate; its length is unchanged
+subprocess.run(["openssl", "x509", "-inform", "DER", "-out", cert], input=bytes(der), check=True)
+PY
 }
 
 # Adds the test authority to the prefix's own root store (HKCU), never to the host's.

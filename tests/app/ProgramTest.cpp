@@ -161,7 +161,7 @@ TEST_F(Program, ShowsItsCentredWindowAndEndsOnClose)
 
 TEST_F(Program, DownloadsThenStartsTheInstallerAndEnds)
 {
-    const std::string installer = ReadWholeFile(testenv::InstallerFile(testenv::EInstaller::Publisher)).value_or("");
+    const std::string installer = ReadWholeFile(testenv::InstallerFile()).value_or("");
     ASSERT_GT(installer.size(), 1000u);
     const std::string folder = StartDownload(CServerScript::Complete(installer), "program-install");
     ASSERT_TRUE(WaitFor([this] { return m_program.Shown(IDC_INSTALL); }));

@@ -23,7 +23,7 @@ constexpr DWORD kJobTimeoutMs = 10000;
 // The only kind of file a download of the test build keeps: the test installer signed by the pinned publisher.
 std::string SignedInstaller()
 {
-    return ReadWholeFile(testenv::InstallerFile(testenv::EInstaller::Publisher)).value_or("");
+    return ReadWholeFile(testenv::InstallerFile()).value_or("");
 }
 
 bool IsFinal(WPARAM wParam)

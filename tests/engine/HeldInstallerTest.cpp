@@ -10,7 +10,7 @@
 TEST(HeldInstaller, NobodyWritesRenamesOrDeletesTheFileWhileItIsHeld)
 {
     const std::string path = testenv::MakeScratchFolder("held") + "TarnvikBrowser.exe";
-    ASSERT_TRUE(CopyFileA(testenv::InstallerFile(testenv::EInstaller::Publisher).c_str(), path.c_str(), TRUE));
+    ASSERT_TRUE(CopyFileA(testenv::InstallerFile().c_str(), path.c_str(), TRUE));
     {
         const CHeldInstaller held(path);
         EXPECT_TRUE(held.Trusted());
@@ -19,7 +19,7 @@ TEST(HeldInstaller, NobodyWritesRenamesOrDeletesTheFileWhileItIsHeld)
                   INVALID_HANDLE_VALUE);
         EXPECT_FALSE(DeleteFileA(path.c_str()));
         EXPECT_FALSE(MoveFileA(path.c_str(), (path + ".old").c_str()));
-        EXPECT_TRUE(ReadWholeFile(path) == ReadWholeFile(testenv::InstallerFile(testenv::EInstaller::Publisher)))
+        EXPECT_TRUE(ReadWholeFile(path) == ReadWholeFile(testenv::InstallerFile()))
             << "reading stays possible";
     }
     EXPECT_TRUE(DeleteFileA(path.c_str())) << "released with its holder";

@@ -15,13 +15,9 @@ int UntrustedPort() { return TARNVIK_TEST_UNTRUSTED_PORT; }
 
 std::wstring StaticFolder() { return TARNVIK_TEST_WWW_DIR; }
 
-std::string InstallerFile(EInstaller kind)
+std::string InstallerFile(const char* pszSigning)
 {
-    const char* pszName = kind == EInstaller::Publisher             ? "publisher.exe"
-                          : kind == EInstaller::SelfSignedPublisher ? "selfsigned-publisher.exe"
-                          : kind == EInstaller::OtherPublisher      ? "other-publisher.exe"
-                                                                    : "unsigned.exe";
-    return std::string(TARNVIK_TEST_INSTALLERS_DIR "\\") + pszName;
+    return std::string(TARNVIK_TEST_INSTALLERS_DIR "\\") + pszSigning + ".exe";
 }
 
 std::string MakeScratchFolder(const char* tag)

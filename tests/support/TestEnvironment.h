@@ -15,16 +15,11 @@ constexpr char kInstallerPath[] = "/TarnvikBrowser.exe";
 // The folder that nginx serves as https://localhost:PORT/static/ (a Windows path).
 std::wstring StaticFolder();
 
-// The test installer (started, it leaves a marker file NAME.ran beside itself) as the build made it. The test
-// build pins the test publisher, so only EInstaller::Publisher passes the program's signature check.
-enum class EInstaller {
-    Unsigned,
-    Publisher,            // signed by the test publisher, whose certificate the test authority issued
-    SelfSignedPublisher,  // signed under the same name by a certificate that issued itself
-    OtherPublisher,       // signed by another publisher, whose certificate the test authority issued
-};
-// Its path (narrow, ANSI code page).
-std::string InstallerFile(EInstaller kind);
+// The test installer (started, it leaves a marker file NAME.ran beside itself) as the build signed it one way
+// (tests/app/CMakeLists.txt): "unsigned", "publisher" (by the test publisher through the test authority, the
+// only way the test build's pinned publisher passes with no time stamp), "selfsigned-publisher", and others. Its
+// path (narrow, ANSI code page).
+std::string InstallerFile(const char* pszSigning = "publisher");
 
 // A new, empty scratch folder under %TEMP% (narrow text in the ANSI code page, with a trailing backslash).
 std::string MakeScratchFolder(const char* tag);

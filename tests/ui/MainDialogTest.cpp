@@ -38,7 +38,7 @@ constexpr int kLookTries = 100;
 // download keeps.
 const std::string& SignedInstaller()
 {
-    static const std::string bytes = ReadWholeFile(testenv::InstallerFile(testenv::EInstaller::Publisher)).value_or("");
+    static const std::string bytes = ReadWholeFile(testenv::InstallerFile()).value_or("");
     return bytes;
 }
 
@@ -667,46 +667,57 @@ TEST_F(MainDialog, InstallWithoutAFileShowsItsMessageAndTheReadyView)
 
 TEST_F(MainDialog, OnlyAnIntactInstallerOfThePinnedPublisherIsKeptAndStarted)
 {
-    using testenv::EInstaller;
-    const auto bytesOf = [](EInstaller kind) { return ReadWholeFile(testenv::InstallerFile(kind)).value_or(""); };
+    const auto bytesOf = [](const char* pszSigning) {
+        return ReadWholeFile(testenv::InstallerFile(pszSigning)).value_or("");
+    };
     const std::string good = SignedInstaller();
     ASSERT_GT(good.size(), 1000u);
     std::string flipped = good;
     flipped[flipped.size() / 2] ^= 0x01;
+    enum EThen { kRefused, kKept, kSwappedBeforeInstall, kStarted };
     struct CRow {
         const char* pszName;
         std::string served;
-        std::string swappedIn;  // written over the finished download before Install; empty: left alone
-        bool bKept;
+        EThen then;
     };
-    // Each row starts from the ready view; only the last row's Install ends the dialog.
+    // Each row starts from the ready view; only the last row's Install ends the dialog. The expired publisher's
+    // certificate was valid from 20 to 10 days ago; the time stamps say 15 days ago.
     const CRow rows[] = {
-        {"one byte changed", flipped, "", false},
-        {"unsigned", bytesOf(EInstaller::Unsigned), "", false},
-        {"self-signed under the pinned name", bytesOf(EInstaller::SelfSignedPublisher), "", false},
-        {"another publisher through the test authority", bytesOf(EInstaller::OtherPublisher), "", false},
-        {"swapped for an unsigned file before Install", good, bytesOf(EInstaller::Unsigned), true},
-        {"good", good, "", true},
+        {"one byte changed", flipped, kRefused},
+        {"unsigned", bytesOf("unsigned"), kRefused},
+        {"self-signed under the pinned name", bytesOf("selfsigned-publisher"), kRefused},
+        {"another publisher through the test authority", bytesOf("other-publisher"), kRefused},
+        {"the pinned name, made for server authentication only", bytesOf("serverauth-publisher"), kRefused},
+        {"the pinned name followed by a NUL and more", bytesOf("nul-publisher"), kRefused},
+        {"expired, not time-stamped", bytesOf("expired-publisher"), kRefused},
+        {"expired, time-stamped by an untrusted authority", bytesOf("expired-untrusted-stamp"), kRefused},
+        {"expired, its time stamp altered after it was signed", bytesOf("expired-stamp-altered"), kRefused},
+        {"expired, time-stamped (RFC 3161) while valid", bytesOf("expired-stamped"), kKept},
+        {"expired, time-stamped (Authenticode) while valid", bytesOf("expired-stamped-authenticode"), kKept},
+        {"swapped for an unsigned file before Install", good, kSwappedBeforeInstall},
+        {"good", good, kStarted},
     };
     for (const CRow& row : rows) {
         SCOPED_TRACE(row.pszName);
         m_dlg->ShowReadyView();
         const std::string folder = PrepareDownload(CServerScript::Complete(row.served), "signature");
         Command(IDC_DOWNLOAD);
-        if (!row.bKept) {
+        if (row.then == kRefused) {
             EXPECT_TRUE(WaitView(VS_DOWNLOAD_FAILED));
             EXPECT_FALSE(PathExists(folder + "TarnvikBrowser.exe")) << "a refused file is deleted";
             continue;
         }
         ASSERT_TRUE(WaitView(VS_COMPLETED));
         const std::string path = m_dlg->m_job->GetTargetPath();
-        EXPECT_TRUE(ReadWholeFile(path) == good);
-        if (!row.swappedIn.empty()) {
-            std::ofstream(path, std::ios::binary | std::ios::trunc) << row.swappedIn;
-            ASSERT_TRUE(ReadWholeFile(path) == row.swappedIn);
+        EXPECT_TRUE(ReadWholeFile(path) == row.served);
+        if (row.then == kKept)
+            continue;
+        if (row.then == kSwappedBeforeInstall) {
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << bytesOf("unsigned");
+            ASSERT_TRUE(ReadWholeFile(path) == bytesOf("unsigned"));
         }
         Command(IDC_INSTALL);
-        const bool bStarts = row.swappedIn.empty();
+        const bool bStarts = row.then == kStarted;
         EXPECT_EQ(m_dlg->IsEnded(), bStarts);
         EXPECT_EQ(PumpUntil([&] { return PathExists(path + ".ran"); }, bStarts ? 5000 : 500), bStarts);
         if (!bStarts) {

@@ -1,0 +1,62 @@
+// The parts of wintrust.dll and crypt32.dll the signature check uses, loaded at run time from the system directory
+// (so that the image imports neither), owners for what they hand out, and the chain check both checks share.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+#include <memory>
+#include <vector>
+
+struct CTrustApi {
+    decltype(&::WinVerifyTrust) pfnWinVerifyTrust = nullptr;
+    decltype(&::CryptQueryObject) pfnCryptQueryObject = nullptr;
+    decltype(&::CryptMsgOpenToDecode) pfnCryptMsgOpenToDecode = nullptr;
+    decltype(&::CryptMsgUpdate) pfnCryptMsgUpdate = nullptr;
+    decltype(&::CryptMsgGetParam) pfnCryptMsgGetParam = nullptr;
+    decltype(&::CryptMsgControl) pfnCryptMsgControl = nullptr;
+    decltype(&::CryptMsgClose) pfnCryptMsgClose = nullptr;
+    decltype(&::CryptDecodeObjectEx) pfnCryptDecodeObjectEx = nullptr;
+    decltype(&::CryptHashCertificate) pfnCryptHashCertificate = nullptr;
+    decltype(&::CertOpenStore) pfnCertOpenStore = nullptr;
+    decltype(&::CertCloseStore) pfnCertCloseStore = nullptr;
+    decltype(&::CertFindCertificateInStore) pfnCertFindCertificateInStore = nullptr;
+    decltype(&::CertFreeCertificateContext) pfnCertFreeCertificateContext = nullptr;
+    decltype(&::CertGetNameStringW) pfnCertGetNameString = nullptr;
+    decltype(&::CertVerifyTimeValidity) pfnCertVerifyTimeValidity = nullptr;
+    decltype(&::CertGetCertificateChain) pfnCertGetCertificateChain = nullptr;
+    decltype(&::CertVerifyCertificateChainPolicy) pfnCertVerifyCertificateChainPolicy = nullptr;
+    decltype(&::CertFreeCertificateChain) pfnCertFreeCertificateChain = nullptr;
+};
+
+constexpr DWORD kCertEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+// Loaded once per process; nullptr when a library or an entry point is missing. Safe from any thread.
+const CTrustApi* TrustApi();
+
+// Owners of what the libraries hand out (only ever made once TrustApi() has succeeded).
+struct CMessageCloser {
+    void operator()(void* hMessage) const { TrustApi()->pfnCryptMsgClose(hMessage); }
+};
+struct CStoreCloser {
+    void operator()(void* hStore) const { TrustApi()->pfnCertCloseStore(hStore, 0); }
+};
+struct CCertificateFreer {
+    void operator()(const CERT_CONTEXT* pCert) const { TrustApi()->pfnCertFreeCertificateContext(pCert); }
+};
+using CMessage = std::unique_ptr<void, CMessageCloser>;
+using CStore = std::unique_ptr<void, CStoreCloser>;
+using CCertificate = std::unique_ptr<const CERT_CONTEXT, CCertificateFreer>;
+
+// A parameter of a message (CryptMsgGetParam) in a buffer of its own, aligned for the structure it may hold;
+// empty when the message has none.
+std::vector<BYTE> MessageParam(const CTrustApi& api, HCRYPTMSG hMessage, DWORD dwParam);
+
+// The certificate in hStore that a signer's CERT_INFO (issuer and serial number) names, or none.
+CCertificate FindSigner(const CTrustApi& api, HCERTSTORE hStore, const CERT_INFO& signer);
+
+// The certificate chains to a trusted root, with no error in the chain, each certificate valid at *pTime (null:
+// now) and made for the use pszUsage (an extended key usage), and the chain passes the policy pszPolicy.
+bool ChainTrusted(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraStore, const FILETIME* pTime,
+                  LPCSTR pszUsage, LPCSTR pszPolicy);
