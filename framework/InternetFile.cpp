@@ -24,6 +24,9 @@ struct CInternetFile::CReadAhead {
     bool bEnded = false;            // the body has ended; nothing more comes
     DWORD dwError = ERROR_SUCCESS;  // why the body failed, once it has
     bool bClosed = false;           // the reader has closed the file: stop reading ahead
+    // The call thread is waiting for the network (InternetQueryDataAvailable), not writing into the ring: a reader
+    // who closes the file meanwhile releases the ring and closes the handle itself (see Close).
+    bool bWaitingForNetwork = false;
 };
 
 CInternetFile::CInternetFile(HINTERNET hFile, std::shared_ptr<CInternetCallThread> pCalls, DWORD dwReceiveTimeoutMs)
@@ -80,7 +83,6 @@ void CInternetFile::ReadAheadLoop(HINTERNET hFile, CReadAhead& state)
     const CWinInetLibrary& api = *CWinInetLibrary::Get();
     DWORD dwError = ERROR_SUCCESS;
     for (;;) {
-        size_t nEnd = 0, nRoom = 0;
         {
             CExclusiveLock lock(state.lock);
             if (state.nFilled == state.ring.size()) {
@@ -90,15 +92,25 @@ void CInternetFile::ReadAheadLoop(HINTERNET hFile, CReadAhead& state)
             }
             if (state.bClosed)
                 return;
-            nEnd = (state.nStart + state.nFilled) % state.ring.size();
-            nRoom = std::min(state.ring.size() - state.nFilled, state.ring.size() - nEnd);
+            state.bWaitingForNetwork = true;
         }
         // Waiting for data and taking what has arrived are two calls: a plain read blocks until its whole
         // count has come, so a slow but steady body would look stalled. The read that takes what has arrived
         // does not wait, so it may take more than the one piece the wait reported.
         DWORD dwAvailable = 0, dwRead = 0;
-        if (!api.pfnInternetQueryDataAvailable(hFile, &dwAvailable, 0, 0)) {
-            dwError = GetLastError();
+        const BOOL bAvailable = api.pfnInternetQueryDataAvailable(hFile, &dwAvailable, 0, 0);
+        const DWORD dwWaitError = GetLastError();
+        size_t nEnd = 0, nRoom = 0;
+        {
+            CExclusiveLock lock(state.lock);
+            state.bWaitingForNetwork = false;
+            if (state.bClosed)
+                return;  // the reader has released the ring and closed the handle meanwhile
+            nEnd = (state.nStart + state.nFilled) % state.ring.size();
+            nRoom = std::min(state.ring.size() - state.nFilled, state.ring.size() - nEnd);
+        }
+        if (!bAvailable) {
+            dwError = dwWaitError;
             break;
         }
         if (dwAvailable > 0) {
@@ -135,14 +147,26 @@ void CInternetFile::Close()
 {
     if (m_hFile == nullptr)
         return;
+    const HINTERNET hFile = m_hFile;
+    m_hFile = nullptr;
+    bool bCloseNow = false;
     if (m_pReadAhead != nullptr) {
         CExclusiveLock lock(m_pReadAhead->lock);
         m_pReadAhead->bClosed = true;
+        // The call thread may wait for a body that never comes: a dead peer never closes the connection. Closing
+        // the handle from here cancels that wait (as Windows documents for a call blocked in another thread), and
+        // the ring is not in use during the wait, so neither waits for the peer.
+        if (m_pReadAhead->bWaitingForNetwork) {
+            std::vector<BYTE>().swap(m_pReadAhead->ring);
+            bCloseNow = true;
+        }
         WakeAllConditionVariable(&m_pReadAhead->changed);
     }
-    const HINTERNET hFile = m_hFile;
-    m_hFile = nullptr;
-    m_pCalls->Post([hFile] { CWinInetLibrary::Get()->pfnInternetCloseHandle(hFile); });
+    m_pReadAhead.reset();
+    if (bCloseNow)
+        CWinInetLibrary::Get()->pfnInternetCloseHandle(hFile);
+    else
+        m_pCalls->Post([hFile] { CWinInetLibrary::Get()->pfnInternetCloseHandle(hFile); });
 }
 
 bool CInternetFile::CallWithinTimeout(std::function<void()> job) const

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <psapi.h>
+
+#include <cstdio>
 #include <cwctype>
 #include <string>
 
@@ -90,6 +93,40 @@ TEST(InternetSession, ReadTakesWhatHasArrivedAndFailsAfterTheReceiveTimeout)
     pFile->Close();
     pFile->Close();
     EXPECT_EQ(ErrorOf([&] { pFile->Read(buffer, sizeof buffer); }), DWORD(ERROR_INVALID_HANDLE));
+}
+
+// Bodies that stall for good, as from a dead peer, one after another in one process: each reader gives up after
+// the receive time-out and closes, and its 4 MiB read-ahead buffer goes at once, whether or not WinINet lets go of
+// the wait (Windows ends it when the handle closes; Wine holds it, and its call thread, until the peer closes).
+TEST(InternetSession, StalledBodiesGiveUpTheirBuffersAtOnce)
+{
+    constexpr int kStalls = 20;
+    constexpr DWORD kStallTimeoutMs = 100;
+    CScriptedServer server;
+    server.On("/f", CServerScript().Send(CServerScript::Head(200, 1000) + "abc").Hold());
+    const auto sample = [] {
+        PROCESS_MEMORY_COUNTERS memory = {};
+        GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);  // PagefileUsage: the private bytes
+        DWORD dwHandles = 0;
+        GetProcessHandleCount(GetCurrentProcess(), &dwHandles);
+        return std::pair<SIZE_T, DWORD>(memory.PagefileUsage, dwHandles);
+    };
+    const auto [nBytesBefore, dwHandlesBefore] = sample();
+    for (int i = 0; i < kStalls; ++i) {
+        CInternetSession session(L"test");
+        SetTimeout(session, INTERNET_OPTION_RECEIVE_TIMEOUT, kStallTimeoutMs);
+        std::unique_ptr<CHttpFile> pFile = session.OpenURL(Wide(server.Url("/f")).c_str());
+        char buffer[8192];
+        EXPECT_EQ(pFile->Read(buffer, sizeof buffer), 3u);
+        EXPECT_NE(ErrorOf([&] { pFile->Read(buffer, sizeof buffer); }), 0u);
+    }
+    const auto [nBytesAfter, dwHandlesAfter] = sample();
+    std::printf("after %d stalls: private bytes %+lld KiB, handles %+ld\n", kStalls,
+                (static_cast<long long>(nBytesAfter) - static_cast<long long>(nBytesBefore)) / 1024,
+                static_cast<long>(dwHandlesAfter) - static_cast<long>(dwHandlesBefore));
+    // What a call thread that Wine keeps costs (1 to 2 MiB), not a buffer per stall.
+    EXPECT_LT(nBytesAfter, nBytesBefore + CInternetFile::kReadAheadBytes * kStalls * 3 / 4)
+        << "the read-ahead buffers of abandoned bodies are still held";
 }
 
 TEST(InternetSession, StatusAndNumericHeaders)
