@@ -1,11 +1,18 @@
+#!/usr/bin/python3
 """The demo's walk through the program: with a display of the user's own, it serves the demo installer and waits
 while the user clicks; on its own Xvfb it downloads, shows each view, installs, and saves a screenshot of each step
 (and, given DOCS, half-size copies of them there).
 
-    demo.py PROGRAM INSTALLER PORT WORKDIR (interactive|walk) [DOCS]
+    scripts/lib/demo.py PROGRAM INSTALLER PORT WORKDIR (interactive|walk) [DOCS]
+    scripts/lib/demo.py --help
 """
-import os
 import sys
+
+if sys.argv[1:2] in (["-h"], ["--help"]):  # before the imports below, which need Debian's python3 and write caches
+    print(__doc__.strip())
+    sys.exit(0)
+
+import os
 
 import drive
 from PIL import Image
