@@ -28,10 +28,12 @@ def say(text):
 def walk(program_exe, body, port, work):
     shots = os.path.join(work, "screenshots")
     os.makedirs(shots, exist_ok=True)
-    folder = os.path.join(work, "downloads")
-    os.makedirs(folder, exist_ok=True)
+    # The folder the program proposes, left as it is: the desktop (C:\users\USER\Desktop, in Wine the private
+    # HOME's Desktop), so that the screenshots show what a user sees. The files of an earlier walk go first.
+    folder = os.path.join(os.environ["HOME"], "Desktop")
     for name in os.listdir(folder):
-        os.remove(os.path.join(folder, name))
+        if name.startswith("TarnvikBrowser"):
+            os.remove(os.path.join(folder, name))
 
     def shot(program, name, what):
         program.capture(os.path.join(shots, name))
@@ -46,7 +48,6 @@ def walk(program_exe, body, port, work):
             program = drive.Program(program_exe).start()
             try:
                 view_shot(program, "ready", "1-ready.png", "the ready view")
-                program.set_folder(drive.windows_path(folder))
                 program.click(*drive.ACTION_BUTTON)
                 view_shot(program, "download failed", "2-download-failed.png",
                           "the server cut the download off: the download-failed view")
