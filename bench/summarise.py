@@ -1,8 +1,16 @@
 #!/usr/bin/python3
-"""Summarises the tables of several bench runs (read from stdin): per download, the median and the range."""
+"""Summarises the tables of several bench runs (read from stdin): per download, the median and the range.
+
+    bench/summarise.py <RUNS   (bench/run gives it the output of its runs)
+    bench/summarise.py --help
+"""
 import re
 import statistics
 import sys
+
+if sys.argv[1:2] in (["-h"], ["--help"]):
+    print(__doc__.strip())
+    sys.exit(0)
 
 ROW = re.compile(r"^(?P<name>\S.{27}) (?P<result>ok|FAILED)\s+(?P<numbers>[\d. ]+)$")
 # Columns after the result, in the order transfer_bench prints them.

@@ -1,16 +1,22 @@
 #!/usr/bin/python3
 """Draws the program's skin bitmaps and icon into res/ and a contact sheet of them into build/artwork/.
 
-Run with Debian's interpreter (it has python3-pil): /usr/bin/python3 tools/make_artwork.py
+    tools/make_artwork.py          draws them (run by Debian's /usr/bin/python3, which has python3-pil)
+    tools/make_artwork.py --help   this text
 The outputs under res/ are committed; the build never runs this. Every run draws the same bytes.
 """
+
+import sys
+
+if sys.argv[1:2] in (["-h"], ["--help"]):  # before the imports below, which need Debian's python3 and write caches
+    print(__doc__.strip())
+    sys.exit(0)
 
 import io
 import math
 import os
 import random
 import struct
-import sys
 
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 

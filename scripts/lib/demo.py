@@ -1,11 +1,18 @@
+#!/usr/bin/python3
 """The demo's walk through the program: with a display of the user's own, it serves the demo installer and waits
 while the user clicks; on its own Xvfb it downloads, shows each view, installs, and saves a screenshot of each step
 (and, given DOCS, half-size copies of them there).
 
-    demo.py PROGRAM INSTALLER PORT WORKDIR (interactive|walk) [DOCS]
+    scripts/lib/demo.py PROGRAM INSTALLER PORT WORKDIR (interactive|walk) [DOCS]
+    scripts/lib/demo.py --help
 """
-import os
 import sys
+
+if sys.argv[1:2] in (["-h"], ["--help"]):  # before the imports below, which need Debian's python3 and write caches
+    print(__doc__.strip())
+    sys.exit(0)
+
+import os
 
 import drive
 from PIL import Image
@@ -21,10 +28,12 @@ def say(text):
 def walk(program_exe, body, port, work):
     shots = os.path.join(work, "screenshots")
     os.makedirs(shots, exist_ok=True)
-    folder = os.path.join(work, "downloads")
-    os.makedirs(folder, exist_ok=True)
+    # The folder the program proposes, left as it is: the desktop (C:\users\USER\Desktop, in Wine the private
+    # HOME's Desktop), so that the screenshots show what a user sees. The files of an earlier walk go first.
+    folder = os.path.join(os.environ["HOME"], "Desktop")
     for name in os.listdir(folder):
-        os.remove(os.path.join(folder, name))
+        if name.startswith("TarnvikBrowser"):
+            os.remove(os.path.join(folder, name))
 
     def shot(program, name, what):
         program.capture(os.path.join(shots, name))
@@ -39,7 +48,6 @@ def walk(program_exe, body, port, work):
             program = drive.Program(program_exe).start()
             try:
                 view_shot(program, "ready", "1-ready.png", "the ready view")
-                program.set_folder(drive.windows_path(folder))
                 program.click(*drive.ACTION_BUTTON)
                 view_shot(program, "download failed", "2-download-failed.png",
                           "the server cut the download off: the download-failed view")

@@ -1,6 +1,8 @@
+#!/usr/bin/python3
 """The shipped image's smoke run, inside the 32-bit guest (scripts/smoke-win32 starts it there).
 
-    smoke_win32.py IMAGE SHA256 INSTALLER HOST OUTDIR
+    scripts/lib/smoke_win32.py IMAGE SHA256 INSTALLER HOST OUTDIR
+    scripts/lib/smoke_win32.py --help
 
 The release host resolves to 127.0.0.1 in the guest; nginx serves the 32-bit test installer there over TLS on
 port 443, with a certificate from the test authority that only the Wine prefix trusts, at a limited rate so that
@@ -8,10 +10,15 @@ the downloading view can be seen. The image runs under 32-bit Wine: Download, th
 byte, Install, the installer's marker, exit code 0. One "smoke: PASS|FAIL step" line per step, a screenshot of each
 view (and of the screen when a step fails) and the program's Wine error output in OUTDIR.
 """
+import sys
+
+if sys.argv[1:2] in (["-h"], ["--help"]):  # before the imports below, which need Debian's python3 and write caches
+    print(__doc__.strip())
+    sys.exit(0)
+
 import os
 import ssl
 import subprocess
-import sys
 import time
 import urllib.request
 

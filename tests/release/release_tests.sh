@@ -2,8 +2,8 @@
 # Tests of scripts/release, run by ctest (tests/release/CMakeLists.txt):
 #   release_tests.sh reproducible WORK   copies this tree to two folders of WORK, releases both for another host,
 #                                        and requires one SHA-256 and no folder name of either in the image
-#   release_tests.sh signed WORK         signs the first copy's release with the test authority's publisher and
-#                                        checks it with osslsigncode verify; a wrong root or key ships nothing
+#   release_tests.sh signed WORK         signs the first copy's release as the test publisher (PEM files, a SoftHSM2
+#                                        token, a PKCS#12 file); a wrong root, key, PIN or password ships nothing
 set -euo pipefail
 source "$(dirname "$(readlink -f "$0")")/../../scripts/lib/common.sh"
 case_name=$1 work=$2
@@ -12,11 +12,10 @@ host=dl.example.org
 tls=$TARNVIK_STATE/tls
 fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
 
-# Runs a copy's release as a fresh checkout would, with nothing of this run's environment.
+# Runs a copy's release as a fresh checkout would, with none of this run's TARNVIK_ settings (but the row's secret).
 release_in() {
     local copy=$1; shift
-    env -u TARNVIK_ROOT -u TARNVIK_STATE -u TARNVIK_DOWNLOAD_HOST -u TARNVIK_INSTALLER_SIGNER -u TARNVIK_SIGN_CERT \
-        -u TARNVIK_SIGN_KEY -u TARNVIK_SIGN_CA -u TARNVIK_TIMESTAMP_URL -u TARNVIK_SMOKE "$copy/scripts/release" "$@"
+    env $(compgen -e TARNVIK_ | sed 's/^/-u /') ${secret:+"$secret"} "$copy/scripts/release" "$@"
 }
 
 case "$case_name" in
@@ -40,20 +39,46 @@ reproducible)
 signed)
     copy=${copies[0]}
     ship=$copy/build/release/TarnvikHSDownloader.exe
-    # certificate chain | key | root to verify against | ships
-    while read -r chain key root ships; do
-        if release_in "$copy" --host "$host" --sign-cert "$tls/$chain" --sign-key "$tls/$key" --sign-ca "$tls/$root"; then
-            [ "$ships" = yes ] || fail "signed with $chain and $key, verified against $root: shipped anyway"
+    tarnvik_install_packages softhsm2 libengine-pkcs11-openssl opensc
+    # The test publisher's key and certificate on a token of the test's own, and in a PKCS#12 file.
+    keys=$work/keys pin=token-pin-4711 password=pfx-password-0815
+    hsm=/usr/lib/softhsm/libsofthsm2.so tok="pkcs11:token=tarnvik;object=codesign"
+    rm -rf "$keys" && mkdir -p "$keys/tokens"
+    printf 'directories.tokendir = %s/tokens\n' "$keys" >"$keys/hsm.conf" && export SOFTHSM2_CONF=$keys/hsm.conf
+    softhsm2-util --init-token --free --label tarnvik --pin "$pin" --so-pin "$pin" >/dev/null
+    softhsm2-util --import "$tls/codesign.key" --token tarnvik --label codesign --id 01 --pin "$pin" >/dev/null
+    pkcs11-tool --module "$hsm" --pin "$pin" --write-object "$tls/codesign.crt" --type cert --label codesign &>/dev/null
+    openssl pkcs12 -export -inkey "$tls/codesign.key" -in "$tls/codesign-chain.pem" -out "$keys/codesign.p12" \
+        -passout "pass:$password"
+    # Every osslsigncode the release starts writes down its arguments and environment, where no secret may be.
+    printf '#!/bin/sh\n{ echo "$*"; env; } >>%s/seen\nexec /usr/bin/osslsigncode "$@"\n' "$keys" >"$keys/osslsigncode"
+    chmod +x "$keys/osslsigncode" && export PATH=$keys:$PATH
+    # ships | root to verify against | TARNVIK_SIGN_ secret (- none) | an RFC 3161 time stamp (yes/no) | the key
+    while read -r ships root secret rfc3161 how; do
+        secret=${secret#-} && secret=${secret:+TARNVIK_SIGN_$secret}
+        rm -f "$keys/seen"
+        if release_in "$copy" --host "$host" --sign-ca "$tls/$root" $how >"$keys/out"; then
+            [ "$ships" = yes ] || fail "signed with $how, verified against $root: shipped anyway"
             verify=$(osslsigncode verify -CAfile "$tls/ca.crt" -in "$ship") || fail "osslsigncode verify: $verify"
             grep -q "Subject:.*$TARNVIK_TEST_PUBLISHER" <<<"$verify" || fail "the signer is not the test publisher"
+            grep -q "signature  .*$TARNVIK_TEST_PUBLISHER" "$keys/out" || fail "the summary names no signer"
+            rm -f "$keys/sig.pem" && osslsigncode extract-signature -pem -in "$ship" -out "$keys/sig.pem" >/dev/null
+            stamped=$(openssl asn1parse -in "$keys/sig.pem" | grep -q ':1.3.6.1.4.1.311.3.3.1$' && echo yes || echo no)
+            [ "$stamped" = "$rfc3161" ] || fail "signed with $how: RFC 3161 time stamp $stamped, expected $rfc3161"
         else
-            [ "$ships" = no ] || fail "signing with $chain and $key, verified against $root, failed"
+            [ "$ships" = no ] || fail "signing with $how, verified against $root, failed"
             [ ! -e "$ship" ] || fail "a failed signing left $ship"
         fi
-    done <<'ROWS'
-codesign-chain.pem codesign.key ca.crt yes
-codesign-chain.pem codesign.key untrusted-ca.crt no
-other-publisher-chain.pem codesign.key ca.crt no
+        [ -z "$secret" ] || ! grep -qF -- "${secret#*=}" "$keys/seen" || fail "osslsigncode was given the secret to see"
+    done <<ROWS
+yes ca.crt           - no --sign-cert $tls/codesign-chain.pem --sign-key $tls/codesign.key
+no  untrusted-ca.crt - no --sign-cert $tls/codesign-chain.pem --sign-key $tls/codesign.key
+no  ca.crt           - no --sign-cert $tls/other-publisher-chain.pem --sign-key $tls/codesign.key
+yes ca.crt PKCS11_PIN=$pin no --pkcs11-module $hsm --pkcs11-key $tok;type=private --pkcs11-cert $tok;type=cert
+yes ca.crt PKCS11_PIN=$pin no --pkcs11-module $hsm --pkcs11-key $tok --sign-cert $tls/codesign-chain.pem
+no  ca.crt PKCS11_PIN=wrong-pin-0000 no --pkcs11-module $hsm --pkcs11-key $tok --pkcs11-cert $tok
+yes ca.crt PKCS12_PASSWORD=$password no --pkcs12 $keys/codesign.p12
+no  ca.crt PKCS12_PASSWORD=wrong-password-1 no --pkcs12 $keys/codesign.p12
 ROWS
     ;;
 *) fail "unknown case $case_name" ;;
