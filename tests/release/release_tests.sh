@@ -3,7 +3,8 @@
 #   release_tests.sh reproducible WORK   copies this tree to two folders of WORK, releases both for another host,
 #                                        and requires one SHA-256 and no folder name of either in the image
 #   release_tests.sh signed WORK         signs the first copy's release as the test publisher (PEM files, a SoftHSM2
-#                                        token, a PKCS#12 file); a wrong root, key, PIN or password ships nothing
+#                                        token, a PKCS#12 file; with an RFC 3161 time stamp from the tests' own
+#                                        authority); a wrong root, key, PIN or password ships nothing
 set -euo pipefail
 source "$(dirname "$(readlink -f "$0")")/../../scripts/lib/common.sh"
 case_name=$1 work=$2
@@ -12,10 +13,12 @@ host=dl.example.org
 tls=$TARNVIK_STATE/tls
 fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
 
-# Runs a copy's release as a fresh checkout would, with none of this run's TARNVIK_ settings (but the row's secret).
+# Runs a copy's release as a fresh checkout would, with none of this run's TARNVIK_ settings (but the row's secret),
+# beside the tests' time-stamping authority, whose address stands for the argument {tsa}.
 release_in() {
     local copy=$1; shift
-    env $(compgen -e TARNVIK_ | sed 's/^/-u /') ${secret:+"$secret"} "$copy/scripts/release" "$@"
+    "$TARNVIK_ROOT/tests/support/tsa.py" --tls "$tls" --signer tsa -- \
+        env $(compgen -e TARNVIK_ | sed 's/^/-u /') ${secret:+"$secret"} "$copy/scripts/release" "$@"
 }
 
 case "$case_name" in
@@ -59,11 +62,13 @@ signed)
         rm -f "$keys/seen"
         if release_in "$copy" --host "$host" --sign-ca "$tls/$root" $how >"$keys/out"; then
             [ "$ships" = yes ] || fail "signed with $how, verified against $root: shipped anyway"
-            verify=$(osslsigncode verify -CAfile "$tls/ca.crt" -in "$ship") || fail "osslsigncode verify: $verify"
+            verify=$(osslsigncode verify -CAfile "$tls/ca.crt" -TSA-CAfile "$tls/ca.crt" -in "$ship" 2>&1) ||
+                fail "osslsigncode verify: $verify"
             grep -q "Subject:.*$TARNVIK_TEST_PUBLISHER" <<<"$verify" || fail "the signer is not the test publisher"
             grep -q "signature  .*$TARNVIK_TEST_PUBLISHER" "$keys/out" || fail "the summary names no signer"
             rm -f "$keys/sig.pem" && osslsigncode extract-signature -pem -in "$ship" -out "$keys/sig.pem" >/dev/null
-            stamped=$(openssl asn1parse -in "$keys/sig.pem" | grep -q ':1.3.6.1.4.1.311.3.3.1$' && echo yes || echo no)
+            stamped=no
+            [[ "$(openssl asn1parse -in "$keys/sig.pem")" != *:1.3.6.1.4.1.311.3.3.1* ]] || stamped=yes
             [ "$stamped" = "$rfc3161" ] || fail "signed with $how: RFC 3161 time stamp $stamped, expected $rfc3161"
         else
             [ "$ships" = no ] || fail "signing with $how, verified against $root, failed"
@@ -72,6 +77,7 @@ signed)
         [ -z "$secret" ] || ! grep -qF -- "${secret#*=}" "$keys/seen" || fail "osslsigncode was given the secret to see"
     done <<ROWS
 yes ca.crt           - no --sign-cert $tls/codesign-chain.pem --sign-key $tls/codesign.key
+yes ca.crt           - yes --sign-cert $tls/codesign-chain.pem --sign-key $tls/codesign.key --timestamp {tsa}
 no  untrusted-ca.crt - no --sign-cert $tls/codesign-chain.pem --sign-key $tls/codesign.key
 no  ca.crt           - no --sign-cert $tls/other-publisher-chain.pem --sign-key $tls/codesign.key
 yes ca.crt PKCS11_PIN=$pin no --pkcs11-module $hsm --pkcs11-key $tok;type=private --pkcs11-cert $tok;type=cert
