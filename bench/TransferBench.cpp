@@ -73,7 +73,7 @@ struct CDownloadFigures {
     int64_t nBytes = 0;
     double dSeconds = 0;
     int nRefreshes = 0;            // PBM_SETPOS calls the dialog's bar received
-    int64_t nSkippedCalls = 0;     // refresh calls the worker left out (the screen already showed their result)
+    int nLabelTexts = 0;           // WM_SETTEXT calls the dialog's three labels received
     std::vector<double> delaysMs;  // WM_NULL round trips to the dialog; a time-out counts as its full wait
     SIZE_T nBeforeBytes = 0;       // private bytes just before the download started
     SIZE_T nPeakBytes = 0;         // largest private bytes sampled during it
@@ -104,9 +104,10 @@ void Probe(CDialogRun& run)
     PostMessageW(run.hDialog, WM_NULL, 0, 0);
 }
 
+// Counts the refresh calls that reach a control (the bar's positions, the labels' texts) in the int at pRefData.
 LRESULT CALLBACK CountRefreshes(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR pRefData)
 {
-    if (nMsg == PBM_SETPOS)
+    if (nMsg == PBM_SETPOS || nMsg == WM_SETTEXT)
         ++*reinterpret_cast<int*>(pRefData);
     return DefSubclassProc(hWnd, nMsg, wParam, lParam);
 }
@@ -166,15 +167,15 @@ CDownloadFigures DialogTransfer(CTarnvikHSDownloaderDlg& dlg, const std::string&
     CDownloadJob& job = *dlg.m_job;
     job.m_hNotifyWnd = bShowProgress ? dlg.m_hWnd : nullptr;
     job.m_bStop = false;
-    job.m_nSkippedCalls = 0;
-    job.m_hProgress = dlg.m_progress;
-    job.SetLabels(dlg.m_lblPercent, dlg.m_lblSize, dlg.m_lblSpeed);
+    job.SetDisplays({dlg.m_progress, dlg.m_lblPercent, dlg.m_lblSize, dlg.m_lblSpeed});
     dlg.m_progress.SetPos(0);
     dlg.ShowDownloadingView();
 
     CDialogRun run;
     run.hDialog = dlg.m_hWnd;
     SetWindowSubclass(dlg.m_progress, CountRefreshes, 0, reinterpret_cast<DWORD_PTR>(&run.figures.nRefreshes));
+    for (HWND hLabel : {dlg.m_lblPercent.m_hWnd, dlg.m_lblSize.m_hWnd, dlg.m_lblSpeed.m_hWnd})
+        SetWindowSubclass(hLabel, CountRefreshes, 0, reinterpret_cast<DWORD_PTR>(&run.figures.nLabelTexts));
     run.figures.nBeforeBytes = PrivateBytes();
     std::thread probe(Probe, std::ref(run));
     std::thread worker([&] {
@@ -182,7 +183,6 @@ CDownloadFigures DialogTransfer(CTarnvikHSDownloaderDlg& dlg, const std::string&
         run.figures.bComplete = job.Transfer(strUrl, strPath);
         run.figures.dSeconds = SecondsSince(nStart);
         run.figures.nBytes = job.m_nDownloaded;
-        run.figures.nSkippedCalls = job.m_nSkippedCalls;
         PostMessageW(run.hDialog, WM_DOWNLOAD_STATUS, run.figures.bComplete ? DL_STATUS_DONE : DL_STATUS_FAILED, 0);
         run.bTransferDone = true;
     });
@@ -195,7 +195,8 @@ CDownloadFigures DialogTransfer(CTarnvikHSDownloaderDlg& dlg, const std::string&
     }
     worker.join();
     probe.join();
-    RemoveWindowSubclass(dlg.m_progress, CountRefreshes, 0);
+    for (HWND hControl : {dlg.m_progress.m_hWnd, dlg.m_lblPercent.m_hWnd, dlg.m_lblSize.m_hWnd, dlg.m_lblSpeed.m_hWnd})
+        RemoveWindowSubclass(hControl, CountRefreshes, 0);
     DeleteFileA(strPath.c_str());
     return run.figures;
 }
@@ -216,7 +217,7 @@ double Percentile(std::vector<double> values, double dShare)
 void PrintHeader()
 {
     std::printf("%-28s %-6s %7s %6s %6s %9s %7s %7s %7s %7s %7s %7s\n", "download", "result", "MiB", "s", "MB/s",
-                "refreshes", "skipped", "probes", "p99 ms", "max ms", "pvt MiB", "peak");
+                "refreshes", "texts", "probes", "p99 ms", "max ms", "pvt MiB", "peak");
 }
 
 void PrintDownload(const char* pszName, const CDownloadFigures& figures)
@@ -224,8 +225,8 @@ void PrintDownload(const char* pszName, const CDownloadFigures& figures)
     std::printf("%-28s %-6s %7.1f %6.2f %6.1f", pszName, figures.bComplete ? "ok" : "FAILED",
                 MiB(static_cast<double>(figures.nBytes)), figures.dSeconds, Throughput(figures));
     if (!figures.delaysMs.empty()) {
-        std::printf(" %9d %7lld %7zu %7.1f %7.1f %7.1f %7.1f", figures.nRefreshes,
-                    static_cast<long long>(figures.nSkippedCalls), figures.delaysMs.size(),
+        std::printf(" %9d %7d %7zu %7.1f %7.1f %7.1f %7.1f", figures.nRefreshes, figures.nLabelTexts,
+                    figures.delaysMs.size(),
                     Percentile(figures.delaysMs, kPercentile), Percentile(figures.delaysMs, 1.0),
                     MiB(static_cast<double>(figures.nBeforeBytes)), MiB(static_cast<double>(figures.nPeakBytes)));
     }
@@ -279,8 +280,7 @@ void PrintRefreshCosts(CTarnvikHSDownloaderDlg& dlg)
 {
     CDownloadJob& job = *dlg.m_job;
     job.m_hNotifyWnd = dlg.m_hWnd;
-    job.m_hProgress = dlg.m_progress;
-    job.SetLabels(dlg.m_lblPercent, dlg.m_lblSize, dlg.m_lblSpeed);
+    job.SetDisplays({dlg.m_progress, dlg.m_lblPercent, dlg.m_lblSize, dlg.m_lblSpeed});
     job.m_nTotalSize = 1000;
     dlg.ShowDownloadingView();
     const HWND hBar = dlg.m_progress, hLabel = dlg.m_lblPercent;

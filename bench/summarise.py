@@ -14,8 +14,8 @@ if sys.argv[1:2] in (["-h"], ["--help"]):
 
 ROW = re.compile(r"^(?P<name>\S.{27}) (?P<result>ok|FAILED)\s+(?P<numbers>[\d. ]+)$")
 # Columns after the result, in the order transfer_bench prints them.
-COLUMNS = ["MiB", "s", "MB/s", "refreshes", "skipped", "probes", "p99 ms", "max ms", "pvt MiB", "peak"]
-SHOWN = ["MB/s", "refreshes", "skipped", "p99 ms", "max ms", "pvt MiB", "peak"]
+COLUMNS = ["MiB", "s", "MB/s", "refreshes", "texts", "probes", "p99 ms", "max ms", "pvt MiB", "peak"]
+SHOWN = ["MB/s", "refreshes", "texts", "p99 ms", "max ms", "pvt MiB", "peak"]
 # Single figures: "figure: NAME = VALUE UNIT".
 FIGURE = re.compile(r"^figure: (?P<name>.+?) = (?P<value>[\d.]+) (?P<unit>\S+)")
 

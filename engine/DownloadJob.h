@@ -17,9 +17,22 @@ constexpr WPARAM DL_STATUS_DONE = 11029;     // final: the whole file was receiv
 constexpr WPARAM DL_STATUS_FAILED = 11028;   // final: every other outcome (stop, empty folder, network, disk,
                                              // signature, an unexpected error)
 
+// The four displays the worker keeps current: window handles of the notify window's own controls, not owned.
+struct CDownloadDisplays {
+    HWND hProgress = nullptr;      // progress bar (control 1002), range 0..100
+    HWND hPercentLabel = nullptr;  // static showing the percentage text (control 1003)
+    HWND hSizeLabel = nullptr;     // static showing the file size text (control 1008)
+    HWND hSpeedLabel = nullptr;    // static showing the speed text (control 1012)
+};
+
 // One record serves every download of a run of the program. The dialog keeps it in a std::shared_ptr and
 // starts and stops jobs with StartDownloadJob / StopDownloadJob (DownloadJobControl.h); the worker holds its
 // own reference, so the record outlives every thread that can still touch it.
+//
+// The record is declared here alone; its operations live by concern, each file calling only those below it:
+//   DownloadJobWorker.cpp    the worker thread and the job body (DownloadThreadProc, Run)
+//   DownloadJobTransfer.cpp  the HTTP transfer into the target file (Transfer)
+//   DownloadJobDisplays.cpp  the four displays: labels, showing and hiding, refreshes and their texts
 //
 // The engine reaches the displays only through window handles. Once m_hNotifyWnd is no longer a window,
 // the worker makes no more window calls (no refresh, no notice, no hiding).
@@ -29,16 +42,12 @@ public:
     static constexpr const char* kFileName = "TarnvikBrowser.exe";
 
     CDownloadJob() = default;
-    virtual ~CDownloadJob() = default;
     CDownloadJob(const CDownloadJob&) = delete;
     CDownloadJob& operator=(const CDownloadJob&) = delete;
 
     HWND m_hNotifyWnd = nullptr;          // the main dialog; receives WM_DOWNLOAD_STATUS
     std::atomic<bool> m_bStop{false};     // stop request: set by the dialog when it quits during a job
-    HWND m_hProgress = nullptr;           // progress bar (range 0..100), not owned
-    HWND m_hPercentLabel = nullptr;       // static showing the percentage text, not owned
-    HWND m_hSizeLabel = nullptr;          // static showing the file size text, not owned
-    HWND m_hSpeedLabel = nullptr;         // static showing the speed text, not owned
+    CDownloadDisplays m_displays;         // set at every start (SetDisplays)
     int64_t m_nTotalSize = 0;             // declared length of the file in bytes
     int64_t m_nDownloaded = 0;            // bytes received and written in the current transfer
     int64_t m_nSpeed = 0;                 // bytes per second of the last completed speed sample
@@ -56,9 +65,9 @@ public:
 
     // How the last transfer ended, in words (narrow, GBK); shown nowhere, kept for diagnosis and tests.
     std::string m_strOutcome;
-    // Window calls of refreshes left out because the screen already showed their result (for diagnosis).
-    int64_t m_nSkippedCalls = 0;
 
+    // Takes the bar and, through SetLabels, the labels: the one way the displays are set.
+    void SetDisplays(const CDownloadDisplays& displays);
     // Stores the three labels and empties their texts, and forgets what the displays showed (the next
     // refresh sets the bar); does nothing when any of them is null.
     void SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLabel);
@@ -69,9 +78,8 @@ public:
     static void DownloadThreadProc(CDownloadJob& job);
 
     // The job body on the worker thread: true when the file was downloaded completely and, when the build pins a
-    // publisher, carries its valid signature (a file that does not is deleted). Virtual only so that a test can
-    // make it throw.
-    virtual bool Run();
+    // publisher, carries its valid signature (a file that does not is deleted).
+    bool Run();
 
     // Fetches the address into the file at strTargetPath; true when the whole declared length was written
     // and no stop was requested.

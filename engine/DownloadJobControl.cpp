@@ -25,8 +25,7 @@ bool StartDownloadJob(const std::shared_ptr<CDownloadJob>& pJob, const std::stri
         job.m_strFolder = strFolder;
         job.m_hNotifyWnd = hNotifyWnd;
         job.m_bStop = false;
-        job.m_hProgress = displays.hProgress;
-        job.SetLabels(displays.hPercentLabel, displays.hSizeLabel, displays.hSpeedLabel);
+        job.SetDisplays(displays);
         bStarted = StartDetachedThread(pJob, CDownloadJob::DownloadThreadProc);
     } catch (...) {
         job.m_bWorkerActive = false;

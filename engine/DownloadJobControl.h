@@ -15,14 +15,6 @@
 #include <memory>
 #include <string>
 
-// The four displays the worker keeps current. Window handles of the dialog's own controls.
-struct CDownloadDisplays {
-    HWND hProgress;      // progress bar (control 1002)
-    HWND hPercentLabel;  // percentage text (control 1003)
-    HWND hSizeLabel;     // file size text (control 1008)
-    HWND hSpeedLabel;    // speed text (control 1012)
-};
-
 // Starts a job on pJob in a new detached worker thread, after the dialog has validated and created strFolder.
 // Call it on the dialog's (user interface) thread. The worker shows the displays, posts DL_STATUS_STARTED,
 // downloads into strFolder, posts DL_STATUS_DONE or DL_STATUS_FAILED, then hides the displays. Its window

@@ -7,6 +7,7 @@
 #include "TextConversion.h"
 
 #include <algorithm>
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -149,4 +150,9 @@ CDownloadJob::ELoopEnd CDownloadJob::ReadBody(CHttpFile& response, FILE* pFile, 
         nRemaining -= nRead;
     }
     return ELoopEnd::Normal;
+}
+
+uint32_t CDownloadJob::ClockSeconds()
+{
+    return static_cast<uint32_t>(_time64(nullptr));
 }

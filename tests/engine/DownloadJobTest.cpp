@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -263,25 +264,33 @@ TEST(DownloadJob, TwoJobsStartedTogetherIntoOneFolderEachKeepTheirOwnFile)
         EXPECT_TRUE(ReadWholeFile(path) == body) << path;
 }
 
+// Allocations fail on every thread but g_dwAllocatingThread while it is set: a real out-of-memory in a worker,
+// where nothing but the worker runs (the fixture's server has no connection to serve). The run time's own
+// operator delete frees what malloc gave.
+std::atomic<DWORD> g_dwAllocatingThread{0};
+
+void* operator new(size_t nBytes)
+{
+    const DWORD dwOnly = g_dwAllocatingThread;
+    if (dwOnly != 0 && GetCurrentThreadId() != dwOnly)
+        throw std::bad_alloc();
+    if (void* p = std::malloc(nBytes != 0 ? nBytes : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
 TEST(DownloadJob, JobThatThrowsEndsWithOneFailureNoticeAndTheProcessLives)
 {
-    // A real allocation that cannot succeed, in the job body on the worker.
-    struct CJobOutOfMemory : CDownloadJob {
-        bool Run() override
-        {
-            m_bRunning = true;
-            volatile size_t nHuge = SIZE_MAX / 2;
-            std::vector<char> buffer(nHuge);
-            return !buffer.empty();
-        }
-    };
     CJobFixture fixture;
-    fixture.pJob = std::make_shared<CJobOutOfMemory>();
-    ASSERT_TRUE(fixture.Start(fixture.strFolder));
-    ASSERT_TRUE(fixture.WaitForWorker());
+    g_dwAllocatingThread = GetCurrentThreadId();  // the job body's first allocation, on the worker, fails
+    const bool bStarted = fixture.Start(fixture.strFolder);
+    const bool bEnded = fixture.WaitForWorker();
+    g_dwAllocatingThread = 0;
+    ASSERT_TRUE(bStarted);
+    ASSERT_TRUE(bEnded);
     wintest::PumpFor(100);  // a second final notice would have arrived by now
 
-    EXPECT_EQ(fixture.displays.m_notices, std::vector<WPARAM>{DL_STATUS_FAILED});
+    EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_FAILED}));
     EXPECT_EQ(fixture.runningAtFinalNotice, std::vector<bool>{false});
     EXPECT_FALSE(fixture.AnyDisplayVisible());
     EXPECT_EQ(fixture.pJob->m_strOutcome, "意外错误");

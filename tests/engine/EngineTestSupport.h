@@ -18,8 +18,7 @@ inline CDownloadDisplays DisplaysOf(const CTestDisplays& displays)
 inline void Bind(CDownloadJob& job, const CTestDisplays& displays)
 {
     job.m_hNotifyWnd = displays.Window();
-    job.m_hProgress = displays.Progress();
-    job.SetLabels(displays.PercentLabel(), displays.SizeLabel(), displays.SpeedLabel());
+    job.SetDisplays(DisplaysOf(displays));
 }
 
 // The outcome texts of a transfer, spelled out independently of the engine (narrow, GBK).

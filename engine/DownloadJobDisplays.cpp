@@ -1,4 +1,5 @@
-// The progress displays of a download job: bar position and the size, speed and percent texts.
+// The four displays of a download job: which controls they are, showing and hiding them, and their refresh from
+// the counters (bar position, size, speed and percent texts).
 #include "DownloadJob.h"
 
 #include "TextConversion.h"
@@ -15,7 +16,6 @@ constexpr size_t kTextBufferBytes = 64;
 constexpr int64_t kKiB = 1024;
 constexpr int64_t kMiB = 1024 * 1024;
 constexpr double kPercent = 100.0;
-constexpr int kCallsPerLabelText = 3;  // set, hide, show
 
 // The display formats are stored in GBK; msvcrt's formatting (vsprintf_s) rounds as the texts expect
 // (1.25 gives 1.3, where mingw's own printf gives 1.2).
@@ -46,6 +46,42 @@ std::string FormatWithUnit(int64_t nValue, const CUnitFormats& formats)
 }
 
 }  // namespace
+
+void CDownloadJob::SetDisplays(const CDownloadDisplays& displays)
+{
+    m_displays.hProgress = displays.hProgress;
+    SetLabels(displays.hPercentLabel, displays.hSizeLabel, displays.hSpeedLabel);
+}
+
+void CDownloadJob::SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLabel)
+{
+    if (hPercentLabel == nullptr || hSizeLabel == nullptr || hSpeedLabel == nullptr)
+        return;
+    m_displays.hPercentLabel = hPercentLabel;
+    m_displays.hSizeLabel = hSizeLabel;
+    m_displays.hSpeedLabel = hSpeedLabel;
+    for (HWND hLabel : {hPercentLabel, hSizeLabel, hSpeedLabel})
+        SetWindowTextW(hLabel, L"");
+    m_nShownPosition = -1;
+    m_strShownPercent.clear();
+    m_strShownSpeed.clear();
+    m_strShownSize.clear();
+}
+
+bool CDownloadJob::WindowsAlive() const
+{
+    return IsWindow(m_hNotifyWnd) != FALSE;
+}
+
+// Two owners show and hide these four controls: the dialog's view table (shown in the downloading view, hidden in
+// every other) and the worker. The worker's notices are posted, so the dialog may handle DL_STATUS_STARTED only after
+// the first refresh has written into the controls, and the final notice only after the worker has ended; the
+// worker's own calls make the controls visible exactly while it writes them, whenever the dialog gets there.
+void CDownloadJob::ShowDisplays(int nCmdShow) const
+{
+    for (HWND hControl : {m_displays.hProgress, m_displays.hPercentLabel, m_displays.hSizeLabel, m_displays.hSpeedLabel})
+        ShowWindow(hControl, nCmdShow);
+}
 
 std::string CDownloadJob::FormatSizeText() const
 {
@@ -79,10 +115,8 @@ bool CDownloadJob::SetLabelText(HWND hLabel, const std::string& strText)
 
 void CDownloadJob::ShowLabelText(HWND hLabel, const std::string& strText, std::string& strShown)
 {
-    if (strText.empty() || strText == strShown) {
-        m_nSkippedCalls += kCallsPerLabelText;
+    if (strText.empty() || strText == strShown)
         return;
-    }
     SetLabelText(hLabel, strText);
     strShown = strText;
 }
@@ -96,16 +130,14 @@ void CDownloadJob::UpdateProgress()
     const double dPercent = static_cast<double>(m_nDownloaded) / static_cast<double>(m_nTotalSize) * kPercent;
     const int nPosition = static_cast<int>(dPercent);
     if (nPosition != m_nShownPosition) {
-        SendMessageW(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(nPosition), 0);
+        SendMessageW(m_displays.hProgress, PBM_SETPOS, static_cast<WPARAM>(nPosition), 0);
         m_nShownPosition = nPosition;
-    } else {
-        ++m_nSkippedCalls;
     }
-    if (m_hPercentLabel != nullptr)
-        ShowLabelText(m_hPercentLabel, FormatPercentText(m_nTotalSize, m_nDownloaded), m_strShownPercent);
-    if (m_hSpeedLabel != nullptr)
-        ShowLabelText(m_hSpeedLabel, FormatSpeedText(m_nSpeed), m_strShownSpeed);
+    if (m_displays.hPercentLabel != nullptr)
+        ShowLabelText(m_displays.hPercentLabel, FormatPercentText(m_nTotalSize, m_nDownloaded), m_strShownPercent);
+    if (m_displays.hSpeedLabel != nullptr)
+        ShowLabelText(m_displays.hSpeedLabel, FormatSpeedText(m_nSpeed), m_strShownSpeed);
     // The size is written once per job, into the label that SetLabels emptied.
-    if (m_hSizeLabel != nullptr && m_strShownSize.empty())
-        ShowLabelText(m_hSizeLabel, FormatSizeText(), m_strShownSize);
+    if (m_displays.hSizeLabel != nullptr && m_strShownSize.empty())
+        ShowLabelText(m_displays.hSizeLabel, FormatSizeText(), m_strShownSize);
 }

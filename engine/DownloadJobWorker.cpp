@@ -1,4 +1,4 @@
-// The download job record: labels, the worker thread and the job body.
+// The download worker: the thread that runs a job, and the job body.
 #include "DownloadJob.h"
 
 #include "InstallerSignature.h"
@@ -8,7 +8,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
@@ -21,27 +20,11 @@ constexpr char kOutcomeUnexpected[] = "意外错误";
 
 }  // namespace
 
-void CDownloadJob::SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLabel)
-{
-    if (hPercentLabel == nullptr || hSizeLabel == nullptr || hSpeedLabel == nullptr)
-        return;
-    m_hPercentLabel = hPercentLabel;
-    m_hSizeLabel = hSizeLabel;
-    m_hSpeedLabel = hSpeedLabel;
-    SetWindowTextW(m_hPercentLabel, L"");
-    SetWindowTextW(m_hSizeLabel, L"");
-    SetWindowTextW(m_hSpeedLabel, L"");
-    m_nShownPosition = -1;
-    m_strShownPercent.clear();
-    m_strShownSpeed.clear();
-    m_strShownSize.clear();
-}
-
 void CDownloadJob::DownloadThreadProc(CDownloadJob& job)
 {
     if (job.WindowsAlive()) {
-        SendMessageW(job.m_hProgress, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressMax));
-        SendMessageW(job.m_hProgress, PBM_SETPOS, 0, 0);
+        SendMessageW(job.m_displays.hProgress, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressMax));
+        SendMessageW(job.m_displays.hProgress, PBM_SETPOS, 0, 0);
         job.ShowDisplays(SW_SHOW);
     }
     bool bDone = false;
@@ -84,26 +67,4 @@ bool CDownloadJob::Run()
     }
     m_bRunning = false;
     return bResult;
-}
-
-uint32_t CDownloadJob::ClockSeconds()
-{
-    return static_cast<uint32_t>(_time64(nullptr));
-}
-
-bool CDownloadJob::WindowsAlive() const
-{
-    return IsWindow(m_hNotifyWnd) != FALSE;
-}
-
-// Two owners show and hide these four controls: the dialog's view table (shown in the downloading view, hidden in
-// every other) and the worker. The worker's notices are posted, so the dialog may handle DL_STATUS_STARTED only after
-// the first refresh has written into the controls, and the final notice only after the worker has ended; the
-// worker's own calls make the controls visible exactly while it writes them, whenever the dialog gets there.
-void CDownloadJob::ShowDisplays(int nCmdShow) const
-{
-    ShowWindow(m_hProgress, nCmdShow);
-    ShowWindow(m_hPercentLabel, nCmdShow);
-    ShowWindow(m_hSizeLabel, nCmdShow);
-    ShowWindow(m_hSpeedLabel, nCmdShow);
 }
