@@ -1,20 +1,12 @@
-// CDialog: the dialog procedure, the modal loop, initialisation with automatic centring, and ending.
+// CDialog: creation from a template, the modal loop, initialisation with automatic centring, and ending.
 #include "Dialog.h"
 
-#include "AfxApi.h"
 #include "ResourceModule.h"
 #include "WinApp.h"
 
 const CRuntimeClass CDialog::classCDialog = {"CDialog", &CWnd::classCWnd};
 
 namespace {
-
-// Messages whose result is the dialog procedure's own return value rather than DWLP_MSGRESULT.
-bool ReturnsResultDirectly(UINT msg)
-{
-    return (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) || msg == WM_COMPAREITEM ||
-           msg == WM_VKEYTOITEM || msg == WM_CHARTOITEM || msg == WM_QUERYDRAGICON || msg == WM_INITDIALOG;
-}
 
 HWND TopLevelOf(HWND hWnd)
 {
@@ -36,47 +28,6 @@ CDialog::~CDialog()
         m_hWnd = nullptr;
         ::DestroyWindow(hWnd);
     }
-}
-
-INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_INITDIALOG) {
-        CDialog* self = reinterpret_cast<CDialog*>(lParam);
-        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, lParam);
-        self->m_hWnd = hWnd;
-        try {
-            return self->HandleInitDialog();
-        } catch (...) {
-            return TRUE;  // the dialog manager's default: focus on the first control
-        }
-    }
-    CDialog* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    if (!self)
-        return FALSE;  // messages before WM_INITDIALOG: the dialog manager's defaults
-    LRESULT result = 0;
-    bool handled;
-    if (msg == QueryObjectMessage()) {
-        result = reinterpret_cast<LRESULT>(self);
-        handled = true;
-    } else {
-        // Nothing may unwind into the window manager (on 32-bit it would run through user32's frames): a handler
-        // that throws leaves its message to the dialog manager's default handling.
-        try {
-            handled = self->Dispatch(msg, wParam, lParam, result);
-        } catch (...) {
-            handled = false;
-        }
-    }
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
-        self->m_hWnd = nullptr;
-    }
-    if (!handled)
-        return FALSE;
-    if (ReturnsResultDirectly(msg))
-        return result;
-    ::SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, result);
-    return TRUE;
 }
 
 BOOL CDialog::HandleInitDialog()

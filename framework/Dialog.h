@@ -41,9 +41,8 @@ protected:
     UINT m_nIDTemplate;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     HWND CreateFromTemplate(HWND hOwner);
-    BOOL HandleInitDialog();
+    BOOL HandleInitDialog() override;
     HWND DefaultOwner() const;
     void RunModalLoop();
     static bool PreTranslateInChain(MSG& msg);

@@ -1,4 +1,4 @@
-// CWinApp: the one application object, its start-up services and the program's entry.
+// CWinApp: the one application object, its message box and the program's entry.
 #include "WinApp.h"
 
 #include "AfxApi.h"
@@ -6,6 +6,14 @@
 
 namespace {
 CWinApp* g_app = nullptr;
+
+std::wstring LoadResourceString(UINT id)
+{
+    const wchar_t* text = nullptr;
+    // With a zero buffer length LoadStringW hands out a read-only pointer into the resource.
+    const int length = LoadStringW(AfxGetResourceHandle(), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 ? std::wstring(text, length) : std::wstring();
+}
 
 std::wstring ExecutableBaseName()
 {
@@ -81,6 +89,13 @@ CWinApp* AfxGetApp()
 HINSTANCE AfxGetResourceHandle()
 {
     return GetResourceModule();
+}
+
+int AfxMessageBox(UINT promptId, UINT type, UINT /*helpId*/)
+{
+    const CWinApp* app = AfxGetApp();
+    const std::wstring caption = app != nullptr ? app->m_strAppName : std::wstring();
+    return MessageBoxW(nullptr, LoadResourceString(promptId).c_str(), caption.c_str(), type);
 }
 
 int AfxWinMain(HINSTANCE instance)

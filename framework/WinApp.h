@@ -46,6 +46,15 @@ public:
     int m_nExitCode = 0;
 };
 
+// The one application object, or null before it is made and after it is gone.
+CWinApp* AfxGetApp();
+// The module the program's dialog templates, strings and bitmaps come from.
+HINSTANCE AfxGetResourceHandle();
+
+// Shows the string-table entry `promptId` in an unowned message box captioned with the application's name.
+// helpId (-1: the prompt's own identifier) is kept for a help system the program does not ship.
+int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = static_cast<UINT>(-1));
+
 // The program's entry, called by wWinMain: restricts DLL loading, runs the application object
 // (InitInstance, then Run when it asks for a loop) and returns the exit code.
 int AfxWinMain(HINSTANCE instance);

@@ -1,7 +1,7 @@
-// CWnd: binding objects to windows, the subclass procedure, reflection and the thin window operations.
+// CWnd: binding objects to windows, the dialog and subclass procedures, reflection and the thin window operations.
 #include "Wnd.h"
 
-#include "AfxApi.h"
+#include "SystemLibrary.h"
 #include "WinApp.h"
 
 #include <commctrl.h>
@@ -25,24 +25,38 @@ std::unordered_map<HWND, std::unique_ptr<CWnd>>& TemporaryWrappers()
 
 }  // namespace
 
+// GetWindowSubclass is exported by comctl32 6 but missing from MinGW's import library: it is looked up in the
+// comctl32 that the program's manifest selects, the one whose SetWindowSubclass the program imports.
+bool CWnd::ReadSubclassData(HWND hWnd, DWORD_PTR& refData)
+{
+    using GetWindowSubclassFn = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
+    static const GetWindowSubclassFn pfnGetWindowSubclass = [] {
+        GetWindowSubclassFn pfn = nullptr;
+        ResolveProc(GetModuleHandleW(L"comctl32.dll"), "GetWindowSubclass", pfn);
+        return pfn;
+    }();
+    return pfnGetWindowSubclass != nullptr && pfnGetWindowSubclass(hWnd, SubclassProc, kSubclassId, &refData);
+}
+
 CWnd::~CWnd()
 {
     if (m_bSubclassed && m_hWnd)
         RemoveWindowSubclass(m_hWnd, SubclassProc, kSubclassId);
 }
 
-UINT CWnd::QueryObjectMessage()
-{
-    static const UINT message = RegisterWindowMessageW(L"TarnvikHSDownloader.WindowObject");
-    return message;
-}
-
 CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
-    // Only windows of this thread: asking another thread's window would block on that thread.
+    // Only windows of this thread: an object is used on its window's thread alone.
     if (!hWnd || !IsWindow(hWnd) || GetWindowThreadProcessId(hWnd, nullptr) != GetCurrentThreadId())
         return nullptr;
-    return reinterpret_cast<CWnd*>(::SendMessageW(hWnd, QueryObjectMessage(), 0, 0));
+    // Read from the window itself: a control's subclass data, or a dialog's user data when the dialog runs our
+    // dialog procedure (any other window's user data is its own business).
+    DWORD_PTR refData = 0;
+    if (ReadSubclassData(hWnd, refData))
+        return reinterpret_cast<CWnd*>(refData);
+    if (::GetWindowLongPtrW(hWnd, DWLP_DLGPROC) == reinterpret_cast<LONG_PTR>(&DialogProc))
+        return reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    return nullptr;
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd)
@@ -87,8 +101,6 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM l
                                     DWORD_PTR refData)
 {
     CWnd* self = reinterpret_cast<CWnd*>(refData);
-    if (msg == QueryObjectMessage())
-        return reinterpret_cast<LRESULT>(self);
     LRESULT result = 0;
     bool handled = false;
     // Nothing may unwind into the window manager: a handler that throws leaves its message to the default.
@@ -106,6 +118,45 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM l
         self->m_hWnd = nullptr;
     }
     return result;
+}
+
+INT_PTR CALLBACK CWnd::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_INITDIALOG) {
+        CWnd* self = reinterpret_cast<CWnd*>(lParam);
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, lParam);
+        self->m_hWnd = hWnd;
+        try {
+            return self->HandleInitDialog();
+        } catch (...) {
+            return TRUE;  // the dialog manager's default: focus on the first control
+        }
+    }
+    CWnd* self = reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (!self)
+        return FALSE;  // messages before WM_INITDIALOG: the dialog manager's defaults
+    LRESULT result = 0;
+    bool handled = false;
+    // Nothing may unwind into the window manager (on 32-bit it would run through user32's frames): a handler that
+    // throws leaves its message to the dialog manager's default handling.
+    try {
+        handled = self->Dispatch(msg, wParam, lParam, result);
+    } catch (...) {
+        handled = false;
+    }
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
+        self->m_hWnd = nullptr;
+    }
+    if (!handled)
+        return FALSE;
+    // These messages return their result as the procedure's own value, every other one through DWLP_MSGRESULT.
+    const bool bResultDirect = (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) || msg == WM_COMPAREITEM ||
+                               msg == WM_VKEYTOITEM || msg == WM_CHARTOITEM || msg == WM_QUERYDRAGICON;
+    if (bResultDirect)
+        return result;
+    ::SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -2,8 +2,8 @@
 //
 // How a message reaches a handler:
 //  1. Windows calls one of two procedures of ours.
-//     - CDialog::DialogProc for our dialogs; the object is in GWLP_USERDATA, stored at WM_INITDIALOG and cleared at
-//       WM_NCDESTROY.
+//     - CWnd::DialogProc for our dialogs (CDialog creates them with it); the object is in GWLP_USERDATA, stored at
+//       WM_INITDIALOG and cleared at WM_NCDESTROY.
 //     - CWnd::SubclassProc for a control bound to an object (DDX_Control / SubclassWindow); the object is the
 //       SetWindowSubclass reference data, so the control's own user data stays untouched.
 //  2. Both call CWnd::Dispatch. For a parent it first offers WM_DRAWITEM, WM_CTLCOLOR* and WM_COMMAND notifications
@@ -97,14 +97,17 @@ protected:
     LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
 
     bool Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    // Our window procedures answer this private message with their object; other windows answer 0.
-    static UINT QueryObjectMessage();
+    // The dialog procedure of our dialogs; WM_INITDIALOG carries the object as lParam.
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // WM_INITDIALOG of a dialog of ours (CDialog binds its controls and runs OnInitDialog); TRUE: the default focus.
+    virtual BOOL HandleInitDialog() { return TRUE; }
 
 private:
     bool ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // The object a control of ours was bound to (SubclassWindow), from the window's own subclass data.
+    static bool ReadSubclassData(HWND hWnd, DWORD_PTR& refData);
     static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR idSubclass,
                                          DWORD_PTR refData);
     bool m_bSubclassed = false;
 
-    friend class CDialog;
 };
