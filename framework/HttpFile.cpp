@@ -22,17 +22,16 @@ BOOL CHttpFile::QueryInfo(DWORD dwInfoLevel, DWORD& dwResult, LPDWORD lpdwIndex)
 {
     if (m_hFile == nullptr)
         return FALSE;
-    auto pResult = std::make_shared<CQueryResult>();
-    pResult->dwIndex = lpdwIndex != nullptr ? *lpdwIndex : 0;
     const bool bWithIndex = lpdwIndex != nullptr;
-    const HINTERNET hFile = m_hFile;
-    const bool bInTime = CallWithinTimeout([pResult, hFile, dwInfoLevel, bWithIndex] {
-        DWORD dwSize = sizeof pResult->dwValue;
-        pResult->bOk = CWinInetLibrary::Get()->pfnHttpQueryInfo(hFile, dwInfoLevel | HTTP_QUERY_FLAG_NUMBER,
-                                                                &pResult->dwValue, &dwSize,
-                                                                bWithIndex ? &pResult->dwIndex : nullptr);
-    });
-    if (!bInTime || !pResult->bOk)
+    const auto pResult = CallForResult<CQueryResult>(
+        [hFile = m_hFile, dwInfoLevel, bWithIndex, dwIndex = bWithIndex ? *lpdwIndex : 0](CQueryResult& result) {
+            result.dwIndex = dwIndex;
+            DWORD dwSize = sizeof result.dwValue;
+            result.bOk = CWinInetLibrary::Get()->pfnHttpQueryInfo(hFile, dwInfoLevel | HTTP_QUERY_FLAG_NUMBER,
+                                                                  &result.dwValue, &dwSize,
+                                                                  bWithIndex ? &result.dwIndex : nullptr);
+        });
+    if (pResult == nullptr || !pResult->bOk)
         return FALSE;
     dwResult = pResult->dwValue;
     if (lpdwIndex != nullptr)

@@ -39,6 +39,22 @@ public:
     bool Call(std::function<void()> job, CBound bound);
     bool Call(std::function<void()> job, DWORD dwTimeoutMs) { return Call(std::move(job), CBound{dwTimeoutMs}); }
 
+    // Call for a job that leaves a result: job(result) runs on the call thread, the result on the heap, shared
+    // with the job, since a job given up on may still write it. Returns the result once the job finished within
+    // the bound, else null; pfnAbandoned (if any) then runs on the call thread after the job, with its result, to
+    // release what the job made.
+    template <typename Result>
+    std::shared_ptr<Result> CallForResult(std::function<void(Result&)> job, CBound bound,
+                                          void (*pfnAbandoned)(Result&) = nullptr)
+    {
+        auto pResult = std::make_shared<Result>();
+        if (Call([job = std::move(job), pResult] { job(*pResult); }, bound))
+            return pResult;
+        if (pfnAbandoned != nullptr)
+            Post([pResult, pfnAbandoned] { pfnAbandoned(*pResult); });
+        return nullptr;
+    }
+
     // Queues the job without waiting for it.
     void Post(std::function<void()> job);
 

@@ -168,8 +168,3 @@ void CInternetFile::Close()
     else
         m_pCalls->Post([hFile] { CWinInetLibrary::Get()->pfnInternetCloseHandle(hFile); });
 }
-
-bool CInternetFile::CallWithinTimeout(std::function<void()> job) const
-{
-    return m_pCalls->Call(std::move(job), m_dwReceiveTimeout);
-}

@@ -33,8 +33,12 @@ public:
     void Close();
 
 protected:
-    // Runs job on the session's call thread; false when it did not finish within the receive time-out.
-    bool CallWithinTimeout(std::function<void()> job) const;
+    // CInternetCallThread::CallForResult on the session's call thread, bounded by the receive time-out.
+    template <typename Result>
+    std::shared_ptr<Result> CallForResult(std::function<void(Result&)> job) const
+    {
+        return m_pCalls->CallForResult(std::move(job), {m_dwReceiveTimeout});
+    }
 
     HINTERNET m_hFile;
 

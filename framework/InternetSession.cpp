@@ -15,9 +15,14 @@ constexpr DWORD kHandshakeSilences = 2;
 constexpr DWORD kHttpStatusFirstRedirect = 300;
 constexpr DWORD kHttpStatusLastRedirect = 399;
 
-struct COpenResult {
-    HINTERNET hFile = nullptr;
+// What an opening call leaves: the handle, or why there is none (GetLastError right after the call).
+struct COpened {
+    HINTERNET hHandle = nullptr;
     DWORD dwError = ERROR_SUCCESS;
+};
+
+// One hop: the response's handle, and what decides the next hop.
+struct COpenResult : COpened {
     DWORD dwStatus = 0;
     std::wstring strLocation;  // the redirect's target as sent, empty for any other answer
     std::wstring strFinalUrl;
@@ -68,23 +73,23 @@ void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR, DWORD dwStatus, LPVOID, DWO
 void OpenOneHop(const CWinInetLibrary& api, HINTERNET hSession, const std::wstring& strUrl,
                 const std::wstring& strHeaders, DWORD dwFlags, DWORD_PTR dwContext, COpenResult& result)
 {
-    result.hFile = api.pfnInternetOpenUrl(hSession, strUrl.c_str(), strHeaders.empty() ? nullptr : strHeaders.c_str(),
-                                          static_cast<DWORD>(strHeaders.size()),
-                                          dwFlags | INTERNET_FLAG_NO_AUTO_REDIRECT, dwContext);
-    if (result.hFile == nullptr) {
+    result.hHandle = api.pfnInternetOpenUrl(hSession, strUrl.c_str(), strHeaders.empty() ? nullptr : strHeaders.c_str(),
+                                            static_cast<DWORD>(strHeaders.size()),
+                                            dwFlags | INTERNET_FLAG_NO_AUTO_REDIRECT, dwContext);
+    if (result.hHandle == nullptr) {
         result.dwError = GetLastError();
         return;
     }
     DWORD dwSize = sizeof result.dwStatus;
-    api.pfnHttpQueryInfo(result.hFile, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &result.dwStatus, &dwSize,
+    api.pfnHttpQueryInfo(result.hHandle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &result.dwStatus, &dwSize,
                          nullptr);
     if (result.dwStatus >= kHttpStatusFirstRedirect && result.dwStatus <= kHttpStatusLastRedirect) {
         result.strLocation = QueryText([&](wchar_t* pBuffer, DWORD* pBytes) {
-            return api.pfnHttpQueryInfo(result.hFile, HTTP_QUERY_LOCATION, pBuffer, pBytes, nullptr);
+            return api.pfnHttpQueryInfo(result.hHandle, HTTP_QUERY_LOCATION, pBuffer, pBytes, nullptr);
         });
     }
     result.strFinalUrl = QueryText([&](wchar_t* pBuffer, DWORD* pBytes) {
-        return api.pfnInternetQueryOption(result.hFile, INTERNET_OPTION_URL, pBuffer, pBytes);
+        return api.pfnInternetQueryOption(result.hHandle, INTERNET_OPTION_URL, pBuffer, pBytes);
     });
 }
 
@@ -108,6 +113,24 @@ std::wstring ResolveLocation(const CWinInetLibrary& api, const std::wstring& str
     });
 }
 
+// Runs an opening call on the call thread within the bound and returns what it left. A call that does not end
+// in time is left to end on its own, and the handle it made is closed once it has. Throws CInternetException with
+// the call's error, or with ERROR_INTERNET_TIMEOUT.
+template <typename Result>
+std::shared_ptr<Result> OpenOnCallThread(CInternetCallThread& calls, std::function<void(Result&)> open,
+                                         CInternetCallThread::CBound bound)
+{
+    const std::shared_ptr<Result> pResult = calls.CallForResult(std::move(open), bound, +[](Result& result) {
+        if (result.hHandle != nullptr)
+            CWinInetLibrary::Get()->pfnInternetCloseHandle(result.hHandle);
+    });
+    if (pResult == nullptr)
+        throw CInternetException(ERROR_INTERNET_TIMEOUT);
+    if (pResult->hHandle == nullptr)
+        throw CInternetException(pResult->dwError);
+    return pResult;
+}
+
 }  // namespace
 
 CInternetSession::CInternetSession(LPCWSTR pstrAgent, [[maybe_unused]] DWORD_PTR dwContext, DWORD dwAccessType,
@@ -116,34 +139,17 @@ CInternetSession::CInternetSession(LPCWSTR pstrAgent, [[maybe_unused]] DWORD_PTR
     const CWinInetLibrary& api = RequireWinInet();
     m_pCalls = std::make_shared<CInternetCallThread>();
 
-    struct COpenSessionResult {
-        HINTERNET hSession = nullptr;
-        DWORD dwError = ERROR_SUCCESS;
-    };
-    auto pResult = std::make_shared<COpenSessionResult>();
     const bool bProxy = pstrProxyName != nullptr, bBypass = pstrProxyBypass != nullptr;
-    const bool bInTime = m_pCalls->Call(
-        [&api, pResult, strAgent = CopyOrEmpty(pstrAgent), dwAccessType, strProxy = CopyOrEmpty(pstrProxyName),
-         strBypass = CopyOrEmpty(pstrProxyBypass), bProxy, bBypass, dwFlags] {
-            pResult->hSession = api.pfnInternetOpen(strAgent.c_str(), dwAccessType,
-                                                    bProxy ? strProxy.c_str() : nullptr,
-                                                    bBypass ? strBypass.c_str() : nullptr, dwFlags);
-            pResult->dwError = GetLastError();
-            // Handles opened from the session inherit the callback (it runs only for a non-zero context).
-            if (pResult->hSession != nullptr)
-                api.pfnInternetSetStatusCallback(pResult->hSession, OnInternetStatus);
-        },
-        m_dwConnectTimeout);
-    if (!bInTime) {
-        m_pCalls->Post([&api, pResult] {
-            if (pResult->hSession != nullptr)
-                api.pfnInternetCloseHandle(pResult->hSession);
-        });
-        throw CInternetException(ERROR_INTERNET_TIMEOUT);
-    }
-    if (pResult->hSession == nullptr)
-        throw CInternetException(pResult->dwError);
-    m_hSession = pResult->hSession;
+    const auto open = [&api, strAgent = CopyOrEmpty(pstrAgent), dwAccessType, strProxy = CopyOrEmpty(pstrProxyName),
+                       strBypass = CopyOrEmpty(pstrProxyBypass), bProxy, bBypass, dwFlags](COpened& result) {
+        result.hHandle = api.pfnInternetOpen(strAgent.c_str(), dwAccessType, bProxy ? strProxy.c_str() : nullptr,
+                                             bBypass ? strBypass.c_str() : nullptr, dwFlags);
+        result.dwError = GetLastError();
+        // Handles opened from the session inherit the callback (it runs only for a non-zero context).
+        if (result.hHandle != nullptr)
+            api.pfnInternetSetStatusCallback(result.hHandle, OnInternetStatus);
+    };
+    m_hSession = OpenOnCallThread<COpened>(*m_pCalls, open, {m_dwConnectTimeout})->hHandle;
 }
 
 CInternetSession::~CInternetSession()
@@ -163,17 +169,14 @@ BOOL CInternetSession::SetOption(DWORD dwOption, LPVOID lpBuffer, DWORD dwBuffer
             m_dwReceiveTimeout = dwValue;
     }
 
-    auto pOk = std::make_shared<BOOL>(FALSE);
     const BYTE* pBytes = static_cast<const BYTE*>(lpBuffer);
-    std::vector<BYTE> value(pBytes, pBytes + dwBufferLength);
-    const HINTERNET hSession = m_hSession;
-    const bool bInTime = m_pCalls->Call(
-        [pOk, hSession, dwOption, value = std::move(value)]() mutable {
-            *pOk = CWinInetLibrary::Get()->pfnInternetSetOption(hSession, dwOption, value.data(),
-                                                                static_cast<DWORD>(value.size()));
+    const auto pOk = m_pCalls->CallForResult<BOOL>(
+        [hSession = m_hSession, dwOption, value = std::vector<BYTE>(pBytes, pBytes + dwBufferLength)](BOOL& bOk) mutable {
+            bOk = CWinInetLibrary::Get()->pfnInternetSetOption(hSession, dwOption, value.data(),
+                                                               static_cast<DWORD>(value.size()));
         },
-        m_dwConnectTimeout);
-    return bInTime && *pOk;
+        {m_dwConnectTimeout});
+    return pOk != nullptr && *pOk;
 }
 
 std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR dwContext, DWORD dwFlags,
@@ -194,22 +197,13 @@ std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR 
     // Redirects are followed here, one bounded open per hop, so that each hop's address is checked before
     // any request goes to it.
     for (int nHop = 0;; ++nHop) {
-        auto pResult = std::make_shared<COpenResult>();
-        const bool bInTime = m_pCalls->Call(
-            [&api, pResult, hSession, strUrl, strHeaders, dwFlags, dwContext] {
-                OpenOneHop(api, hSession, strUrl, strHeaders, dwFlags, dwContext, *pResult);
+        const std::shared_ptr<COpenResult> pResult = OpenOnCallThread<COpenResult>(
+            *m_pCalls,
+            [&api, hSession, strUrl, strHeaders, dwFlags, dwContext](COpenResult& result) {
+                OpenOneHop(api, hSession, strUrl, strHeaders, dwFlags, dwContext, result);
             },
             bound);
-        if (!bInTime) {
-            m_pCalls->Post([&api, pResult] {  // runs once the abandoned open has returned
-                if (pResult->hFile != nullptr)
-                    api.pfnInternetCloseHandle(pResult->hFile);
-            });
-            throw CInternetException(ERROR_INTERNET_TIMEOUT);
-        }
-        if (pResult->hFile == nullptr)
-            throw CInternetException(pResult->dwError);
-        auto pFile = std::make_unique<CHttpFile>(pResult->hFile, m_pCalls, m_dwReceiveTimeout);  // closes on throw
+        auto pFile = std::make_unique<CHttpFile>(pResult->hHandle, m_pCalls, m_dwReceiveTimeout);  // closes on throw
         // Some WinINet builds follow a redirect from https down to http without a word; such an answer is as
         // untrustworthy as one with a bad certificate. An address that cannot be read counts as not https.
         if (bHttpsOnly && !HasScheme(pResult->strFinalUrl, L"https:"))
