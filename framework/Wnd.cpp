@@ -96,20 +96,12 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
-
 LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR idSubclass,
                                     DWORD_PTR refData)
 {
     CWnd* self = reinterpret_cast<CWnd*>(refData);
     LRESULT result = 0;
-    bool handled = false;
-    // Nothing may unwind into the window manager: a handler that throws leaves its message to the default.
-    try {
-        handled = self->Dispatch(msg, wParam, lParam, result);
-    } catch (...) {
-        handled = false;
-    }
-    if (!handled)
+    if (!self->Dispatch(msg, wParam, lParam, result))
         result = DefSubclassProc(hWnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         // The window is gone: the object may be bound again, for example when its dialog is shown once more.
@@ -136,14 +128,7 @@ INT_PTR CALLBACK CWnd::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPa
     if (!self)
         return FALSE;  // messages before WM_INITDIALOG: the dialog manager's defaults
     LRESULT result = 0;
-    bool handled = false;
-    // Nothing may unwind into the window manager (on 32-bit it would run through user32's frames): a handler that
-    // throws leaves its message to the dialog manager's default handling.
-    try {
-        handled = self->Dispatch(msg, wParam, lParam, result);
-    } catch (...) {
-        handled = false;
-    }
+    const bool handled = self->Dispatch(msg, wParam, lParam, result);
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
         self->m_hWnd = nullptr;
@@ -164,11 +149,15 @@ LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     return m_bSubclassed ? DefSubclassProc(m_hWnd, msg, wParam, lParam) : ::DefWindowProcW(m_hWnd, msg, wParam, lParam);
 }
 
-bool CWnd::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+bool CWnd::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
 {
-    if (ReflectToChild(msg, wParam, lParam, result))
-        return true;
-    return OnMessage(msg, wParam, lParam, result);
+    // Nothing may unwind into the window manager (on 32-bit it would run through user32's frames): a handler that
+    // throws leaves its message to the default handling.
+    try {
+        return ReflectToChild(msg, wParam, lParam, result) || OnMessage(msg, wParam, lParam, result);
+    } catch (...) {
+        return false;
+    }
 }
 
 bool CWnd::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)

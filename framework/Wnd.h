@@ -96,7 +96,8 @@ protected:
     // The previous window procedure of a subclassed control; a handler uses it to run the default first.
     LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    bool Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // Reflection, then OnMessage; a handler that throws counts as not handled.
+    bool Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept;
     // The dialog procedure of our dialogs; WM_INITDIALOG carries the object as lParam.
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     // WM_INITDIALOG of a dialog of ours (CDialog binds its controls and runs OnInitDialog); TRUE: the default focus.
