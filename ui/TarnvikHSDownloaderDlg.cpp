@@ -430,35 +430,41 @@ bool CTarnvikHSDownloaderDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, 
         OnLButtonDown(lParam);
         break;
     case WM_COMMAND:
-        if (HIWORD(wParam) != BN_CLICKED)
-            break;
-        switch (LOWORD(wParam)) {
-        case IDC_DOWNLOAD:
-            OnDownload();
+        if (HIWORD(wParam) == BN_CLICKED && OnCommand(LOWORD(wParam)))
             return true;
-        case IDC_STOP:
-            OnStop();
-            return true;
-        case IDC_MINIMIZE:
-            OnMinimize();
-            return true;
-        case IDC_EXIT:
-        case IDC_GIVEUP:
-            OnExit();
-            return true;
-        case IDC_INSTALL:
-            OnInstall();
-            return true;
-        case IDC_BROWSE:
-            OnBrowse();
-            return true;
-        case IDC_REDOWNLOAD:
-            OnRedownload();
-            return true;
-        }
         break;
     }
     return CDialogEx::OnMessage(msg, wParam, lParam, result);
+}
+
+bool CTarnvikHSDownloaderDlg::OnCommand(UINT nID)
+{
+    switch (nID) {
+    case IDC_DOWNLOAD:
+        OnDownload();
+        return true;
+    case IDC_STOP:
+        OnStop();
+        return true;
+    case IDC_MINIMIZE:
+        OnMinimize();
+        return true;
+    case IDC_EXIT:
+    case IDC_GIVEUP:
+        OnExit();
+        return true;
+    case IDC_INSTALL:
+        OnInstall();
+        return true;
+    case IDC_BROWSE:
+        OnBrowse();
+        return true;
+    case IDC_REDOWNLOAD:
+        OnRedownload();
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool CTarnvikHSDownloaderDlg::OnSysCommand(UINT nID)

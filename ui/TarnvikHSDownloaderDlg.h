@@ -89,6 +89,8 @@ private:
     void ApplyView(const ViewLook& look);
     CBrush& BackgroundBrush();
 
+    // A button's click, by the button's identifier; false for any other control.
+    bool OnCommand(UINT nID);
     bool OnSysCommand(UINT nID);
     bool OnPaint();
     bool OnSetCursor(HWND hWnd);
