@@ -16,6 +16,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "resource.h"
 
@@ -73,6 +74,33 @@ constexpr unsigned Bit(int id)
     return 1u << index;
 }
 
+// What a view shows: background picture and its brush, Minimise and Close images, Browse images (or none), path
+// colours (or none), and the controls shown (all others hidden).
+struct ViewLook {
+    UINT picture;
+    CBrush CTarnvikHSDownloaderDlg::*background;
+    ButtonImages minimize;
+    ButtonImages close;
+    const ButtonImages* browse;
+    const PathColours* path;
+    unsigned shown;
+};
+
+// The views, indexed by view state.
+constexpr ViewLook kViews[] = {
+    {IDB_BG_READY, &CTarnvikHSDownloaderDlg::m_brReady, kMinimizeLight, kCloseLight, nullptr, &kPathReady,
+     Bit(IDC_DOWNLOAD) | Bit(IDC_PATH) | Bit(IDC_BROWSE)},
+    {IDB_BG_DOWNLOADING, &CTarnvikHSDownloaderDlg::m_brDownloading, kMinimizeLight, kCloseLight, nullptr, nullptr,
+     Bit(IDC_PROGRESS) | Bit(IDC_PERCENT) | Bit(IDC_FILE_SIZE) | Bit(IDC_SPEED)},
+    {IDB_BG_DOWNLOAD_FAILED, &CTarnvikHSDownloaderDlg::m_brDownloadFailed, kMinimizeDark, kCloseDark, &kBrowseDark,
+     &kPathFailed, Bit(IDC_PATH) | Bit(IDC_BROWSE) | Bit(IDC_REDOWNLOAD)},
+    {IDB_BG_COMPLETED, &CTarnvikHSDownloaderDlg::m_brCompleted, kMinimizeLight, kCloseLight, nullptr, nullptr,
+     Bit(IDC_INSTALL)},
+    {IDB_BG_INSTALL_FAILED, &CTarnvikHSDownloaderDlg::m_brInstallFailed, kMinimizeDark, kCloseDark, nullptr, nullptr,
+     Bit(IDC_REDOWNLOAD)},
+};
+static_assert(std::size(kViews) == VS_INSTALL_FAILED + 1, "one view per view state, in their order");
+
 // Controls over which the cursor becomes a hand.
 constexpr int kHandCursorControls[] = {IDC_DOWNLOAD, IDC_MINIMIZE, IDC_EXIT, IDC_STOP, IDC_INSTALL, IDC_GIVEUP};
 
@@ -127,17 +155,6 @@ BOOL CALLBACK CancelUnownedDialog(HWND hWnd, LPARAM)
 }
 
 }  // namespace
-
-// One column of the views table: state, Minimise and Close images, Browse images (or none), path colours
-// (or none), and the controls shown (all others hidden).
-struct CTarnvikHSDownloaderDlg::ViewLook {
-    int state;
-    ButtonImages minimize;
-    ButtonImages close;
-    const ButtonImages* browse;
-    const PathColours* path;
-    unsigned shown;
-};
 
 CTarnvikHSDownloaderDlg::CTarnvikHSDownloaderDlg()
     : CDialogEx(IDD_MAIN),
@@ -195,18 +212,13 @@ void CTarnvikHSDownloaderDlg::AddAboutToSystemMenu()
 
 SIZE CTarnvikHSDownloaderDlg::LoadBackgrounds()
 {
-    const std::pair<UINT, CBrush*> backgrounds[] = {{IDB_BG_READY, &m_brReady},
-                                                     {IDB_BG_DOWNLOADING, &m_brDownloading},
-                                                     {IDB_BG_DOWNLOAD_FAILED, &m_brDownloadFailed},
-                                                     {IDB_BG_COMPLETED, &m_brCompleted},
-                                                     {IDB_BG_INSTALL_FAILED, &m_brInstallFailed}};
     SIZE readySize = {};
-    for (const auto& [bitmapId, brush] : backgrounds) {
+    for (const ViewLook& view : kViews) {
         CBitmap picture;  // the brush copies the picture; the bitmap goes at the end of the turn
-        if (!picture.LoadBitmap(bitmapId))
+        if (!picture.LoadBitmap(view.picture))
             continue;
-        brush->CreatePatternBrush(picture);
-        if (brush == &m_brReady)
+        (this->*view.background).CreatePatternBrush(picture);
+        if (&view == &kViews[VS_READY])
             readySize = picture.GetSize();
     }
     return readySize;
@@ -312,44 +324,16 @@ void CTarnvikHSDownloaderDlg::LayoutControls()
     place(m_btnBrowse, W / 2 + path.cx / 2 + 1, H - kBrowseAboveAction - path.cy - download.cy);
 }
 
-void CTarnvikHSDownloaderDlg::ShowReadyView()
-{
-    static constexpr ViewLook look = {VS_READY, kMinimizeLight, kCloseLight, nullptr, &kPathReady,
-                                      Bit(IDC_DOWNLOAD) | Bit(IDC_PATH) | Bit(IDC_BROWSE)};
-    ApplyView(look);
-}
+void CTarnvikHSDownloaderDlg::ShowReadyView() { ApplyView(VS_READY); }
+void CTarnvikHSDownloaderDlg::ShowDownloadingView() { ApplyView(VS_DOWNLOADING); }
+void CTarnvikHSDownloaderDlg::ShowDownloadFailedView() { ApplyView(VS_DOWNLOAD_FAILED); }
+void CTarnvikHSDownloaderDlg::ShowCompletedView() { ApplyView(VS_COMPLETED); }
+void CTarnvikHSDownloaderDlg::ShowInstallFailedView() { ApplyView(VS_INSTALL_FAILED); }
 
-void CTarnvikHSDownloaderDlg::ShowDownloadingView()
+void CTarnvikHSDownloaderDlg::ApplyView(int nViewState)
 {
-    static constexpr ViewLook look = {VS_DOWNLOADING, kMinimizeLight, kCloseLight, nullptr, nullptr,
-                                      Bit(IDC_PROGRESS) | Bit(IDC_PERCENT) | Bit(IDC_FILE_SIZE) | Bit(IDC_SPEED)};
-    ApplyView(look);
-}
-
-void CTarnvikHSDownloaderDlg::ShowDownloadFailedView()
-{
-    static constexpr ViewLook look = {VS_DOWNLOAD_FAILED, kMinimizeDark, kCloseDark, &kBrowseDark, &kPathFailed,
-                                      Bit(IDC_PATH) | Bit(IDC_BROWSE) | Bit(IDC_REDOWNLOAD)};
-    ApplyView(look);
-}
-
-void CTarnvikHSDownloaderDlg::ShowCompletedView()
-{
-    static constexpr ViewLook look = {VS_COMPLETED, kMinimizeLight, kCloseLight, nullptr, nullptr,
-                                      Bit(IDC_INSTALL)};
-    ApplyView(look);
-}
-
-void CTarnvikHSDownloaderDlg::ShowInstallFailedView()
-{
-    static constexpr ViewLook look = {VS_INSTALL_FAILED, kMinimizeDark, kCloseDark, nullptr, nullptr,
-                                      Bit(IDC_REDOWNLOAD)};
-    ApplyView(look);
-}
-
-void CTarnvikHSDownloaderDlg::ApplyView(const ViewLook& look)
-{
-    m_nViewState = look.state;
+    m_nViewState = nViewState;
+    const ViewLook& look = kViews[nViewState];
     if (look.path != nullptr) {
         m_editPath.SetBackBrush(CreateSolidBrush(look.path->back));
         m_editPath.m_clrBack = look.path->back;
@@ -368,18 +352,7 @@ void CTarnvikHSDownloaderDlg::ApplyView(const ViewLook& look)
 
 CBrush& CTarnvikHSDownloaderDlg::BackgroundBrush()
 {
-    switch (m_nViewState) {
-    case VS_DOWNLOADING:
-        return m_brDownloading;
-    case VS_DOWNLOAD_FAILED:
-        return m_brDownloadFailed;
-    case VS_COMPLETED:
-        return m_brCompleted;
-    case VS_INSTALL_FAILED:
-        return m_brInstallFailed;
-    default:
-        return m_brReady;
-    }
+    return this->*kViews[m_nViewState].background;
 }
 
 HBRUSH CTarnvikHSDownloaderDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
