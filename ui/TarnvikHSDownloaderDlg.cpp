@@ -335,7 +335,6 @@ void CTarnvikHSDownloaderDlg::ApplyView(int nViewState)
     m_nViewState = nViewState;
     const ViewLook& look = kViews[nViewState];
     if (look.path != nullptr) {
-        m_editPath.SetBackBrush(CreateSolidBrush(look.path->back));
         m_editPath.m_clrBack = look.path->back;
         m_editPath.m_clrFrameFill = look.path->back;
         m_editPath.m_clrBorder = look.path->border;
