@@ -1,6 +1,7 @@
 // CAdvEdit: font and geometry, colours, the erase-time frame, hint handling and hover tracking.
 #include "AdvEdit.h"
 
+#include "MouseTracking.h"
 #include "Pen.h"
 #include "SelectGuard.h"
 #include "TextConversion.h"
@@ -116,12 +117,8 @@ void CAdvEdit::OnMouseMove()
         ::SetCursor(m_hCursor);
     if (!m_bTrackArmed)
         return;
-    TRACKMOUSEEVENT track = {};
-    track.cbSize = sizeof track;  // the platform rejects any other size (16 is only the 32-bit one)
-    track.dwFlags = TME_HOVER | TME_LEAVE;
-    track.hwndTrack = m_hWnd;
-    track.dwHoverTime = 1;
-    if (TrackMouseEvent(&track))  // a refused request stays armed and is asked again at the next move
+    // A refused request stays armed and is asked again at the next move.
+    if (RequestMouseTracking(m_hWnd, TME_HOVER | TME_LEAVE, 1))
         m_bTrackArmed = FALSE;
 }
 
