@@ -2,9 +2,9 @@
 #include "TarnvikHSDownloaderDlg.h"
 
 #include "AboutDlg.h"
-#include "Bitmap.h"
 #include "ClientDC.h"
 #include "DialogKeys.h"
+#include "DialogSkin.h"
 #include "DownloadFolder.h"
 #include "DownloadJobControl.h"
 #include "InstallerSignature.h"
@@ -48,9 +48,6 @@ constexpr int kLabelAboveProgress = 15;
 constexpr int kPathAboveAction = 108;
 constexpr int kBrowseAboveAction = 113;
 
-struct ButtonImages {
-    UINT normal, pressed, hover;
-};
 constexpr ButtonImages kMinimizeLight = {IDB_MINIMIZE_NORMAL, IDB_MINIMIZE_PRESSED, IDB_MINIMIZE_HOVER};
 constexpr ButtonImages kMinimizeDark = {IDB_MINIMIZE_DARK_NORMAL, IDB_MINIMIZE_DARK_PRESSED, IDB_MINIMIZE_DARK_HOVER};
 constexpr ButtonImages kCloseLight = {IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER};
@@ -190,7 +187,7 @@ BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
     SetIcon(m_hAppIcon, TRUE);
     SetIcon(m_hAppIcon, FALSE);
     SetWindowTextA(kTitle);
-    SizeToBackground(LoadBackgrounds());
+    LoadBackgrounds();
     LoadButtonImages();
     StyleProgressBar();
     StyleLabels();
@@ -210,40 +207,23 @@ void CTarnvikHSDownloaderDlg::AddAboutToSystemMenu()
     AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
 }
 
-SIZE CTarnvikHSDownloaderDlg::LoadBackgrounds()
+void CTarnvikHSDownloaderDlg::LoadBackgrounds()
 {
-    SIZE readySize = {};
     for (const ViewLook& view : kViews) {
-        CBitmap picture;  // the brush copies the picture; the bitmap goes at the end of the turn
-        if (!picture.LoadBitmap(view.picture))
-            continue;
-        (this->*view.background).CreatePatternBrush(picture);
+        const SIZE picture = LoadPatternBrush(this->*view.background, view.picture);
         if (&view == &kViews[VS_READY])
-            readySize = picture.GetSize();
+            SizeToPicture(*this, picture);
     }
-    return readySize;
-}
-
-void CTarnvikHSDownloaderDlg::SizeToBackground(SIZE size)
-{
-    // Without its picture the window keeps the template's size.
-    if (size.cx > 0 && size.cy > 0)
-        MoveWindow(0, 0, size.cx, size.cy, TRUE);
 }
 
 void CTarnvikHSDownloaderDlg::LoadButtonImages()
 {
-    const std::pair<CBitmapButtonEx*, ButtonImages> buttons[] = {
-        {&m_btnDownload, {IDB_DOWNLOAD_NORMAL, IDB_DOWNLOAD_PRESSED, IDB_DOWNLOAD_HOVER}},
-        {&m_btnMinimize, kMinimizeLight},
-        {&m_btnExit, kCloseLight},
-        {&m_btnInstall, {IDB_INSTALL_NORMAL, IDB_INSTALL_PRESSED, IDB_INSTALL_HOVER}},
-        {&m_btnRedownload, {IDB_REDOWNLOAD_NORMAL, IDB_REDOWNLOAD_PRESSED, IDB_REDOWNLOAD_HOVER}},
-        {&m_btnBrowse, {IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED, IDB_BROWSE_HOVER}}};
-    for (const auto& [button, images] : buttons) {
-        button->LoadBitmaps(images.normal, images.pressed, images.hover, 0);
-        button->SizeToContent();
-    }
+    SkinButtons({{&m_btnDownload, {IDB_DOWNLOAD_NORMAL, IDB_DOWNLOAD_PRESSED, IDB_DOWNLOAD_HOVER}},
+                 {&m_btnMinimize, kMinimizeLight},
+                 {&m_btnExit, kCloseLight},
+                 {&m_btnInstall, {IDB_INSTALL_NORMAL, IDB_INSTALL_PRESSED, IDB_INSTALL_HOVER}},
+                 {&m_btnRedownload, {IDB_REDOWNLOAD_NORMAL, IDB_REDOWNLOAD_PRESSED, IDB_REDOWNLOAD_HOVER}},
+                 {&m_btnBrowse, {IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED, IDB_BROWSE_HOVER}}});
 }
 
 // Colours and size only: the worker sets the range and the position at the start of every download, and the
@@ -341,9 +321,9 @@ void CTarnvikHSDownloaderDlg::ApplyView(int nViewState)
         m_editPath.m_clrBorderHover = look.path->borderHover;
     }
     if (look.browse != nullptr)
-        m_btnBrowse.LoadBitmaps(look.browse->normal, look.browse->pressed, look.browse->hover, 0);
-    m_btnMinimize.LoadBitmaps(look.minimize.normal, look.minimize.pressed, look.minimize.hover, 0);
-    m_btnExit.LoadBitmaps(look.close.normal, look.close.pressed, look.close.hover, 0);
+        SetButtonImages(m_btnBrowse, *look.browse);
+    SetButtonImages(m_btnMinimize, look.minimize);
+    SetButtonImages(m_btnExit, look.close);
     for (const int id : kViewControls)
         ::ShowWindow(::GetDlgItem(m_hWnd, id), (look.shown & Bit(id)) ? SW_SHOW : SW_HIDE);
     Invalidate(TRUE);

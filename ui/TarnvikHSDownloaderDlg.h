@@ -75,9 +75,8 @@ protected:
 
 private:
     void AddAboutToSystemMenu();
-    // Makes the five background brushes; returns the size of the ready picture (none when it is missing).
-    SIZE LoadBackgrounds();
-    void SizeToBackground(SIZE size);
+    // Makes the five background brushes and sizes the window to the ready picture.
+    void LoadBackgrounds();
     void LoadButtonImages();
     void StyleProgressBar();
     // The status labels' font, colour and size.
