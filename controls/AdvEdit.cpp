@@ -1,7 +1,7 @@
 // CAdvEdit: font and geometry, colours, the erase-time frame, hint handling and hover tracking.
 #include "AdvEdit.h"
 
-#include "Brush.h"
+#include "MouseTracking.h"
 #include "Pen.h"
 #include "SelectGuard.h"
 #include "TextConversion.h"
@@ -17,12 +17,9 @@ constexpr int kParentRepaintShift = 3;
 
 }  // namespace
 
-CAdvEdit::CAdvEdit() : m_hbrBack(::CreateSolidBrush(m_clrBack)) {}
-
-CAdvEdit::~CAdvEdit()
+CAdvEdit::CAdvEdit()
 {
-    if (m_hbrBack)
-        ::DeleteObject(m_hbrBack);
+    m_hbrBack.CreateSolidBrush(m_clrBack);
 }
 
 void CAdvEdit::PreSubclassWindow()
@@ -50,11 +47,8 @@ void CAdvEdit::ApplyFontOfSize(int nPointSize)
 
 void CAdvEdit::SetBackBrush(HBRUSH hBrush)
 {
-    if (!hBrush)
-        return;
-    if (m_hbrBack)
-        ::DeleteObject(m_hbrBack);
-    m_hbrBack = hBrush;
+    if (hBrush)
+        m_hbrBack.Attach(hBrush);
 }
 
 void CAdvEdit::SetPathText(const std::string& path)
@@ -123,12 +117,8 @@ void CAdvEdit::OnMouseMove()
         ::SetCursor(m_hCursor);
     if (!m_bTrackArmed)
         return;
-    TRACKMOUSEEVENT track = {};
-    track.cbSize = sizeof track;  // the platform rejects any other size (16 is only the 32-bit one)
-    track.dwFlags = TME_HOVER | TME_LEAVE;
-    track.hwndTrack = m_hWnd;
-    track.dwHoverTime = 1;
-    if (TrackMouseEvent(&track))  // a refused request stays armed and is asked again at the next move
+    // A refused request stays armed and is asked again at the next move.
+    if (RequestMouseTracking(m_hWnd, TME_HOVER | TME_LEAVE, 1))
         m_bTrackArmed = FALSE;
 }
 
@@ -166,6 +156,11 @@ LRESULT CAdvEdit::OnEraseBkgnd(HDC hDC)
 
 HBRUSH CAdvEdit::CtlColor(HDC hDC)
 {
+    // The owner writes m_clrBack directly: the brush follows it here, before the platform paints with it.
+    if (m_clrBackBrush != m_clrBack) {
+        m_hbrBack.CreateSolidBrush(m_clrBack);
+        m_clrBackBrush = m_clrBack;
+    }
     ::SetBkColor(hDC, (m_dwOptions & kOptionHoverBack) && m_bHover ? m_clrBackHover : m_clrBack);
     ::SetTextColor(hDC, m_bShowingHint ? m_clrHint : m_clrText);
     return m_hbrBack;

@@ -1,6 +1,7 @@
 // CAdvEdit: the path edit box with its own font, colours, hint text, frame drawn at erase time and hover outline.
 #pragma once
 
+#include "Brush.h"
 #include "Edit.h"
 #include "Font.h"
 
@@ -14,10 +15,8 @@ public:
     static constexpr DWORD kOptionHoverPenWidth = 4;
 
     CAdvEdit();
-    ~CAdvEdit() override;
 
-    // Settings the owner writes directly; they show at the next repaint. m_hbrBack is a solid brush of m_clrBack
-    // owned by the box: whoever replaces it releases the one it replaces.
+    // Settings the owner writes directly; they show at the next repaint.
     HCURSOR m_hCursor = nullptr;
     DWORD m_dwOptions = 0;
     int m_nHoverPenWidth = 2;
@@ -41,14 +40,15 @@ public:
     BOOL m_bHover = FALSE;
     BOOL m_bTrackArmed = TRUE;   // the next mouse move requests hover and leave notifications
     CFont m_font;
-    HBRUSH m_hbrBack;
+    CBrush m_hbrBack;  // the background brush handed to the platform: solid m_clrBack, remade when that changes
     RECT m_rcBox = {0, 0, 324, 30};
 
     static constexpr int kBoxHeight = 24;
 
     // Rebuilds the font from m_strFaceName and m_nPointSize and sizes the window to m_rcBox, 24 pixels high.
     void ApplyFont();
-    // Takes ownership of hBrush as m_hbrBack and releases the brush it replaces; a null brush changes nothing.
+    // Takes ownership of hBrush as m_hbrBack (until m_clrBack next changes) and releases the brush it replaces;
+    // a null brush changes nothing.
     void SetBackBrush(HBRUSH hBrush);
     // Shows a narrow path (ANSI code page); an empty path changes nothing.
     void SetPathText(const std::string& path);
@@ -71,4 +71,6 @@ private:
     void OnNcPaint();
     void OnMouseLeave();
     void OnMouseHover();
+
+    COLORREF m_clrBackBrush = m_clrBack;  // the colour m_hbrBack was made from
 };

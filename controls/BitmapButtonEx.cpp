@@ -1,6 +1,8 @@
 // CBitmapButtonEx: image choice and hover tracking.
 #include "BitmapButtonEx.h"
 
+#include "MouseTracking.h"
+
 const CRuntimeClass CBitmapButtonEx::classCBitmapButtonEx = {"CBitmapButtonEx", &CBitmapButton::classCBitmapButton};
 
 void CBitmapButtonEx::PreSubclassWindow()
@@ -41,12 +43,8 @@ void CBitmapButtonEx::OnMouseMove()
 {
     if (m_bHover)
         return;
-    TRACKMOUSEEVENT track = {};
-    track.cbSize = sizeof track;  // the platform rejects any other size (16 is only the 32-bit one)
-    track.dwFlags = TME_LEAVE;
-    track.hwndTrack = m_hWnd;
     // Without a leave notification the hover image would stay for good: enter hover only when it is promised.
-    if (!TrackMouseEvent(&track))
+    if (!RequestMouseTracking(m_hWnd, TME_LEAVE))
         return;
     m_bHover = TRUE;
     InvalidateRect(nullptr, FALSE);  // every paint covers the button with an opaque image: no erase

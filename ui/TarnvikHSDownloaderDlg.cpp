@@ -2,9 +2,9 @@
 #include "TarnvikHSDownloaderDlg.h"
 
 #include "AboutDlg.h"
-#include "Bitmap.h"
 #include "ClientDC.h"
 #include "DialogKeys.h"
+#include "DialogSkin.h"
 #include "DownloadFolder.h"
 #include "DownloadJobControl.h"
 #include "InstallerSignature.h"
@@ -16,6 +16,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "resource.h"
 
@@ -47,9 +48,6 @@ constexpr int kLabelAboveProgress = 15;
 constexpr int kPathAboveAction = 108;
 constexpr int kBrowseAboveAction = 113;
 
-struct ButtonImages {
-    UINT normal, pressed, hover;
-};
 constexpr ButtonImages kMinimizeLight = {IDB_MINIMIZE_NORMAL, IDB_MINIMIZE_PRESSED, IDB_MINIMIZE_HOVER};
 constexpr ButtonImages kMinimizeDark = {IDB_MINIMIZE_DARK_NORMAL, IDB_MINIMIZE_DARK_PRESSED, IDB_MINIMIZE_DARK_HOVER};
 constexpr ButtonImages kCloseLight = {IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER};
@@ -72,6 +70,33 @@ constexpr unsigned Bit(int id)
         ++index;
     return 1u << index;
 }
+
+// What a view shows: background picture and its brush, Minimise and Close images, Browse images (or none), path
+// colours (or none), and the controls shown (all others hidden).
+struct ViewLook {
+    UINT picture;
+    CBrush CTarnvikHSDownloaderDlg::*background;
+    ButtonImages minimize;
+    ButtonImages close;
+    const ButtonImages* browse;
+    const PathColours* path;
+    unsigned shown;
+};
+
+// The views, indexed by view state.
+constexpr ViewLook kViews[] = {
+    {IDB_BG_READY, &CTarnvikHSDownloaderDlg::m_brReady, kMinimizeLight, kCloseLight, nullptr, &kPathReady,
+     Bit(IDC_DOWNLOAD) | Bit(IDC_PATH) | Bit(IDC_BROWSE)},
+    {IDB_BG_DOWNLOADING, &CTarnvikHSDownloaderDlg::m_brDownloading, kMinimizeLight, kCloseLight, nullptr, nullptr,
+     Bit(IDC_PROGRESS) | Bit(IDC_PERCENT) | Bit(IDC_FILE_SIZE) | Bit(IDC_SPEED)},
+    {IDB_BG_DOWNLOAD_FAILED, &CTarnvikHSDownloaderDlg::m_brDownloadFailed, kMinimizeDark, kCloseDark, &kBrowseDark,
+     &kPathFailed, Bit(IDC_PATH) | Bit(IDC_BROWSE) | Bit(IDC_REDOWNLOAD)},
+    {IDB_BG_COMPLETED, &CTarnvikHSDownloaderDlg::m_brCompleted, kMinimizeLight, kCloseLight, nullptr, nullptr,
+     Bit(IDC_INSTALL)},
+    {IDB_BG_INSTALL_FAILED, &CTarnvikHSDownloaderDlg::m_brInstallFailed, kMinimizeDark, kCloseDark, nullptr, nullptr,
+     Bit(IDC_REDOWNLOAD)},
+};
+static_assert(std::size(kViews) == VS_INSTALL_FAILED + 1, "one view per view state, in their order");
 
 // Controls over which the cursor becomes a hand.
 constexpr int kHandCursorControls[] = {IDC_DOWNLOAD, IDC_MINIMIZE, IDC_EXIT, IDC_STOP, IDC_INSTALL, IDC_GIVEUP};
@@ -128,17 +153,6 @@ BOOL CALLBACK CancelUnownedDialog(HWND hWnd, LPARAM)
 
 }  // namespace
 
-// One column of the views table: state, Minimise and Close images, Browse images (or none), path colours
-// (or none), and the controls shown (all others hidden).
-struct CTarnvikHSDownloaderDlg::ViewLook {
-    int state;
-    ButtonImages minimize;
-    ButtonImages close;
-    const ButtonImages* browse;
-    const PathColours* path;
-    unsigned shown;
-};
-
 CTarnvikHSDownloaderDlg::CTarnvikHSDownloaderDlg()
     : CDialogEx(IDD_MAIN),
       m_job(std::make_shared<CDownloadJob>()),
@@ -173,7 +187,7 @@ BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
     SetIcon(m_hAppIcon, TRUE);
     SetIcon(m_hAppIcon, FALSE);
     SetWindowTextA(kTitle);
-    SizeToBackground(LoadBackgrounds());
+    LoadBackgrounds();
     LoadButtonImages();
     StyleProgressBar();
     StyleLabels();
@@ -193,45 +207,23 @@ void CTarnvikHSDownloaderDlg::AddAboutToSystemMenu()
     AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
 }
 
-SIZE CTarnvikHSDownloaderDlg::LoadBackgrounds()
+void CTarnvikHSDownloaderDlg::LoadBackgrounds()
 {
-    const std::pair<UINT, CBrush*> backgrounds[] = {{IDB_BG_READY, &m_brReady},
-                                                     {IDB_BG_DOWNLOADING, &m_brDownloading},
-                                                     {IDB_BG_DOWNLOAD_FAILED, &m_brDownloadFailed},
-                                                     {IDB_BG_COMPLETED, &m_brCompleted},
-                                                     {IDB_BG_INSTALL_FAILED, &m_brInstallFailed}};
-    SIZE readySize = {};
-    for (const auto& [bitmapId, brush] : backgrounds) {
-        CBitmap picture;  // the brush copies the picture; the bitmap goes at the end of the turn
-        if (!picture.LoadBitmap(bitmapId))
-            continue;
-        brush->CreatePatternBrush(picture);
-        if (brush == &m_brReady)
-            readySize = picture.GetSize();
+    for (const ViewLook& view : kViews) {
+        const SIZE picture = LoadPatternBrush(this->*view.background, view.picture);
+        if (&view == &kViews[VS_READY])
+            SizeToPicture(*this, picture);
     }
-    return readySize;
-}
-
-void CTarnvikHSDownloaderDlg::SizeToBackground(SIZE size)
-{
-    // Without its picture the window keeps the template's size.
-    if (size.cx > 0 && size.cy > 0)
-        MoveWindow(0, 0, size.cx, size.cy, TRUE);
 }
 
 void CTarnvikHSDownloaderDlg::LoadButtonImages()
 {
-    const std::pair<CBitmapButtonEx*, ButtonImages> buttons[] = {
-        {&m_btnDownload, {IDB_DOWNLOAD_NORMAL, IDB_DOWNLOAD_PRESSED, IDB_DOWNLOAD_HOVER}},
-        {&m_btnMinimize, kMinimizeLight},
-        {&m_btnExit, kCloseLight},
-        {&m_btnInstall, {IDB_INSTALL_NORMAL, IDB_INSTALL_PRESSED, IDB_INSTALL_HOVER}},
-        {&m_btnRedownload, {IDB_REDOWNLOAD_NORMAL, IDB_REDOWNLOAD_PRESSED, IDB_REDOWNLOAD_HOVER}},
-        {&m_btnBrowse, {IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED, IDB_BROWSE_HOVER}}};
-    for (const auto& [button, images] : buttons) {
-        button->LoadBitmaps(images.normal, images.pressed, images.hover, 0);
-        button->SizeToContent();
-    }
+    SkinButtons({{&m_btnDownload, {IDB_DOWNLOAD_NORMAL, IDB_DOWNLOAD_PRESSED, IDB_DOWNLOAD_HOVER}},
+                 {&m_btnMinimize, kMinimizeLight},
+                 {&m_btnExit, kCloseLight},
+                 {&m_btnInstall, {IDB_INSTALL_NORMAL, IDB_INSTALL_PRESSED, IDB_INSTALL_HOVER}},
+                 {&m_btnRedownload, {IDB_REDOWNLOAD_NORMAL, IDB_REDOWNLOAD_PRESSED, IDB_REDOWNLOAD_HOVER}},
+                 {&m_btnBrowse, {IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED, IDB_BROWSE_HOVER}}});
 }
 
 // Colours and size only: the worker sets the range and the position at the start of every download, and the
@@ -312,55 +304,26 @@ void CTarnvikHSDownloaderDlg::LayoutControls()
     place(m_btnBrowse, W / 2 + path.cx / 2 + 1, H - kBrowseAboveAction - path.cy - download.cy);
 }
 
-void CTarnvikHSDownloaderDlg::ShowReadyView()
-{
-    static constexpr ViewLook look = {VS_READY, kMinimizeLight, kCloseLight, nullptr, &kPathReady,
-                                      Bit(IDC_DOWNLOAD) | Bit(IDC_PATH) | Bit(IDC_BROWSE)};
-    ApplyView(look);
-}
+void CTarnvikHSDownloaderDlg::ShowReadyView() { ApplyView(VS_READY); }
+void CTarnvikHSDownloaderDlg::ShowDownloadingView() { ApplyView(VS_DOWNLOADING); }
+void CTarnvikHSDownloaderDlg::ShowDownloadFailedView() { ApplyView(VS_DOWNLOAD_FAILED); }
+void CTarnvikHSDownloaderDlg::ShowCompletedView() { ApplyView(VS_COMPLETED); }
+void CTarnvikHSDownloaderDlg::ShowInstallFailedView() { ApplyView(VS_INSTALL_FAILED); }
 
-void CTarnvikHSDownloaderDlg::ShowDownloadingView()
+void CTarnvikHSDownloaderDlg::ApplyView(int nViewState)
 {
-    static constexpr ViewLook look = {VS_DOWNLOADING, kMinimizeLight, kCloseLight, nullptr, nullptr,
-                                      Bit(IDC_PROGRESS) | Bit(IDC_PERCENT) | Bit(IDC_FILE_SIZE) | Bit(IDC_SPEED)};
-    ApplyView(look);
-}
-
-void CTarnvikHSDownloaderDlg::ShowDownloadFailedView()
-{
-    static constexpr ViewLook look = {VS_DOWNLOAD_FAILED, kMinimizeDark, kCloseDark, &kBrowseDark, &kPathFailed,
-                                      Bit(IDC_PATH) | Bit(IDC_BROWSE) | Bit(IDC_REDOWNLOAD)};
-    ApplyView(look);
-}
-
-void CTarnvikHSDownloaderDlg::ShowCompletedView()
-{
-    static constexpr ViewLook look = {VS_COMPLETED, kMinimizeLight, kCloseLight, nullptr, nullptr,
-                                      Bit(IDC_INSTALL)};
-    ApplyView(look);
-}
-
-void CTarnvikHSDownloaderDlg::ShowInstallFailedView()
-{
-    static constexpr ViewLook look = {VS_INSTALL_FAILED, kMinimizeDark, kCloseDark, nullptr, nullptr,
-                                      Bit(IDC_REDOWNLOAD)};
-    ApplyView(look);
-}
-
-void CTarnvikHSDownloaderDlg::ApplyView(const ViewLook& look)
-{
-    m_nViewState = look.state;
+    m_nViewState = nViewState;
+    const ViewLook& look = kViews[nViewState];
     if (look.path != nullptr) {
-        m_editPath.SetBackBrush(CreateSolidBrush(look.path->back));
         m_editPath.m_clrBack = look.path->back;
         m_editPath.m_clrFrameFill = look.path->back;
         m_editPath.m_clrBorder = look.path->border;
         m_editPath.m_clrBorderHover = look.path->borderHover;
     }
     if (look.browse != nullptr)
-        m_btnBrowse.LoadBitmaps(look.browse->normal, look.browse->pressed, look.browse->hover, 0);
-    m_btnMinimize.LoadBitmaps(look.minimize.normal, look.minimize.pressed, look.minimize.hover, 0);
-    m_btnExit.LoadBitmaps(look.close.normal, look.close.pressed, look.close.hover, 0);
+        SetButtonImages(m_btnBrowse, *look.browse);
+    SetButtonImages(m_btnMinimize, look.minimize);
+    SetButtonImages(m_btnExit, look.close);
     for (const int id : kViewControls)
         ::ShowWindow(::GetDlgItem(m_hWnd, id), (look.shown & Bit(id)) ? SW_SHOW : SW_HIDE);
     Invalidate(TRUE);
@@ -368,18 +331,7 @@ void CTarnvikHSDownloaderDlg::ApplyView(const ViewLook& look)
 
 CBrush& CTarnvikHSDownloaderDlg::BackgroundBrush()
 {
-    switch (m_nViewState) {
-    case VS_DOWNLOADING:
-        return m_brDownloading;
-    case VS_DOWNLOAD_FAILED:
-        return m_brDownloadFailed;
-    case VS_COMPLETED:
-        return m_brCompleted;
-    case VS_INSTALL_FAILED:
-        return m_brInstallFailed;
-    default:
-        return m_brReady;
-    }
+    return this->*kViews[m_nViewState].background;
 }
 
 HBRUSH CTarnvikHSDownloaderDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
@@ -430,35 +382,41 @@ bool CTarnvikHSDownloaderDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, 
         OnLButtonDown(lParam);
         break;
     case WM_COMMAND:
-        if (HIWORD(wParam) != BN_CLICKED)
-            break;
-        switch (LOWORD(wParam)) {
-        case IDC_DOWNLOAD:
-            OnDownload();
+        if (HIWORD(wParam) == BN_CLICKED && OnCommand(LOWORD(wParam)))
             return true;
-        case IDC_STOP:
-            OnStop();
-            return true;
-        case IDC_MINIMIZE:
-            OnMinimize();
-            return true;
-        case IDC_EXIT:
-        case IDC_GIVEUP:
-            OnExit();
-            return true;
-        case IDC_INSTALL:
-            OnInstall();
-            return true;
-        case IDC_BROWSE:
-            OnBrowse();
-            return true;
-        case IDC_REDOWNLOAD:
-            OnRedownload();
-            return true;
-        }
         break;
     }
     return CDialogEx::OnMessage(msg, wParam, lParam, result);
+}
+
+bool CTarnvikHSDownloaderDlg::OnCommand(UINT nID)
+{
+    switch (nID) {
+    case IDC_DOWNLOAD:
+        OnDownload();
+        return true;
+    case IDC_STOP:
+        OnStop();
+        return true;
+    case IDC_MINIMIZE:
+        OnMinimize();
+        return true;
+    case IDC_EXIT:
+    case IDC_GIVEUP:
+        OnExit();
+        return true;
+    case IDC_INSTALL:
+        OnInstall();
+        return true;
+    case IDC_BROWSE:
+        OnBrowse();
+        return true;
+    case IDC_REDOWNLOAD:
+        OnRedownload();
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool CTarnvikHSDownloaderDlg::OnSysCommand(UINT nID)

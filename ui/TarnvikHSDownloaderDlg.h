@@ -14,7 +14,7 @@
 
 #include <memory>
 
-// View states of the main dialog: which background and which controls it shows.
+// View states of the main dialog: which background and which controls it shows. They index its views table.
 constexpr int VS_READY = 0;
 constexpr int VS_DOWNLOADING = 1;
 constexpr int VS_DOWNLOAD_FAILED = 2;
@@ -75,9 +75,8 @@ protected:
 
 private:
     void AddAboutToSystemMenu();
-    // Makes the five background brushes; returns the size of the ready picture (none when it is missing).
-    SIZE LoadBackgrounds();
-    void SizeToBackground(SIZE size);
+    // Makes the five background brushes and sizes the window to the ready picture.
+    void LoadBackgrounds();
     void LoadButtonImages();
     void StyleProgressBar();
     // The status labels' font, colour and size.
@@ -85,10 +84,12 @@ private:
     // The desktop, or the prompt when there is none.
     void ProposeDownloadFolder();
 
-    struct ViewLook;
-    void ApplyView(const ViewLook& look);
+    // Shows the view of that state (VS_...) as the views table describes it.
+    void ApplyView(int nViewState);
     CBrush& BackgroundBrush();
 
+    // A button's click, by the button's identifier; false for any other control.
+    bool OnCommand(UINT nID);
     bool OnSysCommand(UINT nID);
     bool OnPaint();
     bool OnSetCursor(HWND hWnd);

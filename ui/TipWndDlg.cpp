@@ -1,8 +1,8 @@
 // CTipWndDlg: skinning, button layout and the answer.
 #include "TipWndDlg.h"
 
-#include "Bitmap.h"
 #include "DialogKeys.h"
+#include "DialogSkin.h"
 #include "resource.h"
 
 const CRuntimeClass CTipWndDlg::classCTipWndDlg = {"CTipWndDlg", &CDialogEx::classCDialogEx};
@@ -32,22 +32,12 @@ BOOL CTipWndDlg::OnInitDialog()
 {
     CDialogEx::OnInitDialog();
 
-    CBitmap background;
-    background.LoadBitmap(IDB_BG_TIP);
-    m_brush.CreatePatternBrush(background);  // the brush copies the picture; the bitmap goes at the end of scope
-    const SIZE size = background.GetSize();
     // Without its picture the dialog keeps the template's size and place; the buttons are laid out all the same.
-    if (size.cx > 0 && size.cy > 0) {
-        MoveWindow(0, 0, size.cx, size.cy, TRUE);
+    if (SizeToPicture(*this, LoadPatternBrush(m_brush, IDB_BG_TIP)))
         CenterWindow();
-    }
-
-    m_btnClose.LoadBitmaps(IDB_TIP_CLOSE_NORMAL, IDB_TIP_CLOSE_PRESSED, IDB_TIP_CLOSE_HOVER);
-    m_btnClose.SizeToContent();
-    m_btnOK.LoadBitmaps(IDB_TIP_OK_NORMAL, IDB_TIP_OK_PRESSED, IDB_TIP_OK_HOVER);
-    m_btnOK.SizeToContent();
-    m_btnCancel.LoadBitmaps(IDB_TIP_CANCEL_NORMAL, IDB_TIP_CANCEL_PRESSED, IDB_TIP_CANCEL_HOVER);
-    m_btnCancel.SizeToContent();
+    SkinButtons({{&m_btnClose, {IDB_TIP_CLOSE_NORMAL, IDB_TIP_CLOSE_PRESSED, IDB_TIP_CLOSE_HOVER}},
+                 {&m_btnOK, {IDB_TIP_OK_NORMAL, IDB_TIP_OK_PRESSED, IDB_TIP_OK_HOVER}},
+                 {&m_btnCancel, {IDB_TIP_CANCEL_NORMAL, IDB_TIP_CANCEL_PRESSED, IDB_TIP_CANCEL_HOVER}}});
     LayoutButtons();
 
     m_bOpen = true;
