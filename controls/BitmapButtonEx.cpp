@@ -16,12 +16,9 @@ void CBitmapButtonEx::PreSubclassWindow()
 
 void CBitmapButtonEx::DrawItem(DRAWITEMSTRUCT* pItem)
 {
-    HBITMAP hImage = m_bitmap;
-    if ((pItem->itemState & ODS_SELECTED) && m_bitmapSel)
-        hImage = m_bitmapSel;
-    else if ((pItem->itemState & ODS_DISABLED) && m_bitmapDisabled)
-        hImage = m_bitmapDisabled;
-    else if (m_bHover && m_bitmapFocus)
+    // The focus is never drawn; while hovered, the hover image (kept in the focus slot) stands for the normal one.
+    HBITMAP hImage = ImageFor(pItem->itemState & ~ODS_FOCUS);
+    if (hImage == m_bitmap && m_bHover && m_bitmapFocus)
         hImage = m_bitmapFocus;
     DrawImage(pItem, hImage);
 }

@@ -33,16 +33,20 @@ void CBitmapButton::SizeToContent()
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
+HBITMAP CBitmapButton::ImageFor(UINT itemState) const
+{
+    if ((itemState & ODS_SELECTED) && m_bitmapSel)
+        return m_bitmapSel;
+    if ((itemState & ODS_FOCUS) && m_bitmapFocus)
+        return m_bitmapFocus;
+    if ((itemState & ODS_DISABLED) && m_bitmapDisabled)
+        return m_bitmapDisabled;
+    return m_bitmap;
+}
+
 void CBitmapButton::DrawItem(DRAWITEMSTRUCT* pItem)
 {
-    HBITMAP hImage = m_bitmap;
-    if ((pItem->itemState & ODS_SELECTED) && m_bitmapSel)
-        hImage = m_bitmapSel;
-    else if ((pItem->itemState & ODS_FOCUS) && m_bitmapFocus)
-        hImage = m_bitmapFocus;
-    else if ((pItem->itemState & ODS_DISABLED) && m_bitmapDisabled)
-        hImage = m_bitmapDisabled;
-    DrawImage(pItem, hImage);
+    DrawImage(pItem, ImageFor(pItem->itemState));
 }
 
 void CBitmapButton::DrawImage(const DRAWITEMSTRUCT* pItem, HBITMAP hImage)

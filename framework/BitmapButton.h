@@ -17,7 +17,10 @@ public:
     void SizeToContent();
 
 protected:
-    // Selected, else focused, else disabled image when the state has it and the image exists; else normal.
+    // The image for an owner-draw state: selected, else focused, else disabled when the state has it and the image
+    // exists; else normal.
+    HBITMAP ImageFor(UINT itemState) const;
+    // Draws ImageFor the item's state.
     void DrawItem(DRAWITEMSTRUCT* pItem) override;
     // Copies the image 1:1 from its top-left corner to the item rectangle; nothing when the slot is empty.
     static void DrawImage(const DRAWITEMSTRUCT* pItem, HBITMAP hImage);
