@@ -348,6 +348,7 @@ TEST(Transfer, LargeBodyArrivesByteForByte)
     CTransferFixture fixture;
     EXPECT_TRUE(fixture.Transfer("https://localhost:" + std::to_string(testenv::TlsPort()) + "/static/large.bin"));
     _wremove(strServed.c_str());
+    ASSERT_FALSE(fixture.displays.m_positions.empty());
     EXPECT_EQ(fixture.displays.m_positions.back(), 100);
     EXPECT_EQ(fixture.displays.Position(), 100);
     EXPECT_EQ(fixture.displays.m_sizeTexts, std::vector<std::wstring>{L"文件大小: 64.0 MB"});
