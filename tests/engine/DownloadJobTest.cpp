@@ -1,5 +1,6 @@
 // The worker thread and the job body end to end: notices, the fixed address, one job at a time, stopping,
 // and a worker that outlives its window and its owner.
+#include "AllocationProbe.h"
 #include "EngineTestSupport.h"
 #include "ScriptedServer.h"
 #include "TestEnvironment.h"
@@ -9,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -264,28 +264,13 @@ TEST(DownloadJob, TwoJobsStartedTogetherIntoOneFolderEachKeepTheirOwnFile)
         EXPECT_TRUE(ReadWholeFile(path) == body) << path;
 }
 
-// Allocations fail on every thread but g_dwAllocatingThread while it is set: a real out-of-memory in a worker,
-// where nothing but the worker runs (the fixture's server has no connection to serve). The run time's own
-// operator delete frees what malloc gave.
-std::atomic<DWORD> g_dwAllocatingThread{0};
-
-void* operator new(size_t nBytes)
-{
-    const DWORD dwOnly = g_dwAllocatingThread;
-    if (dwOnly != 0 && GetCurrentThreadId() != dwOnly)
-        throw std::bad_alloc();
-    if (void* p = std::malloc(nBytes != 0 ? nBytes : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
 TEST(DownloadJob, JobThatThrowsEndsWithOneFailureNoticeAndTheProcessLives)
 {
     CJobFixture fixture;
-    g_dwAllocatingThread = GetCurrentThreadId();  // the job body's first allocation, on the worker, fails
+    allocprobe::FailOnOtherThreads();  // the job body's first allocation, on the worker, fails
     const bool bStarted = fixture.Start(fixture.strFolder);
     const bool bEnded = fixture.WaitForWorker();
-    g_dwAllocatingThread = 0;
+    allocprobe::StopFailing();
     ASSERT_TRUE(bStarted);
     ASSERT_TRUE(bEnded);
     wintest::PumpFor(100);  // a second final notice would have arrived by now
