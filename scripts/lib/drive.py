@@ -215,8 +215,8 @@ def screenshot(path=None):
 
 
 class Program:
-    """The downloader (or any Windows program) started under the project's Wine prefix; its Wine error output goes
-    to stderr_path when one is given."""
+    """The downloader (or any Windows program) started under the project's Wine prefix. Wine's error output goes
+    to stderr_path when one is given (with Wine's notes but its fixme lines), else nowhere."""
 
     def __init__(self, exe, stderr_path=None):
         self.exe = exe
@@ -228,10 +228,12 @@ class Program:
         env = None
         if self.stderr_path:
             env = dict(os.environ, TARNVIK_WINEDEBUG="fixme-all")
-        with open(self.stderr_path or os.devnull, "wb") as errors:
+        # The windows of copies already running are noted before this one starts: one that comes up at once must
+        # not be taken for theirs.
+        others = set(find_windows(MAIN_TITLE))
+        with open(self.stderr_path or os.devnull, "ab") as errors:
             self.process = subprocess.Popen([os.path.join(SCRIPTS, "wine-run"), self.exe], env=env,
                                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=errors)
-        others = set(find_windows(MAIN_TITLE))  # windows of copies already running
         self.wid = wait_for(lambda: next((w for w in find_windows(MAIN_TITLE) if w not in others), None),
                             timeout, 0.1, "the main window")
         return self

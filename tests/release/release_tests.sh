@@ -4,7 +4,8 @@
 #                                        and requires one SHA-256 and no folder name of either in the image
 #   release_tests.sh signed WORK         signs the first copy's release as the test publisher (PEM files, a SoftHSM2
 #                                        token, a PKCS#12 file; with an RFC 3161 time stamp from the tests' own
-#                                        authority); a wrong root, key, PIN or password ships nothing
+#                                        authority); a wrong root, key, PIN or password ships nothing and
+#                                        keeps the last good file in build/release/
 set -euo pipefail
 source "$(dirname "$(readlink -f "$0")")/../../scripts/lib/common.sh"
 case_name=$1 work=$2
@@ -57,6 +58,7 @@ signed)
     printf '#!/bin/sh\n{ echo "$*"; env; } >>%s/seen\nexec /usr/bin/osslsigncode "$@"\n' "$keys" >"$keys/osslsigncode"
     chmod +x "$keys/osslsigncode" && export PATH=$keys:$PATH
     # ships | root to verify against | TARNVIK_SIGN_ secret (- none) | an RFC 3161 time stamp (yes/no) | the key
+    last_good=""
     while read -r ships root secret rfc3161 how; do
         secret=${secret#-} && secret=${secret:+TARNVIK_SIGN_$secret}
         rm -f "$keys/seen"
@@ -70,9 +72,10 @@ signed)
             stamped=no
             [[ "$(openssl asn1parse -in "$keys/sig.pem")" != *:1.3.6.1.4.1.311.3.3.1* ]] || stamped=yes
             [ "$stamped" = "$rfc3161" ] || fail "signed with $how: RFC 3161 time stamp $stamped, expected $rfc3161"
+            last_good=$(sha256sum <"$ship")
         else
             [ "$ships" = no ] || fail "signing with $how, verified against $root, failed"
-            [ ! -e "$ship" ] || fail "a failed signing left $ship"
+            [ "$(sha256sum <"$ship")" = "$last_good" ] || fail "a failed signing did not keep the last good file"
         fi
         [ -z "$secret" ] || ! grep -qF -- "${secret#*=}" "$keys/seen" || fail "osslsigncode was given the secret to see"
     done <<ROWS
