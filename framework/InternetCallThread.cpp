@@ -16,9 +16,7 @@ struct CInternetCallThread::CQueue {
     uint64_t nQueued = 0;    // jobs ever queued; a job's ticket is the count right after queuing it
     uint64_t nFinished = 0;  // jobs that have run to their end
     bool bEnd = false;       // no more jobs will come
-    std::atomic<ULONGLONG> nLastProgressTick{0};  // the running job's start or its latest progress
-    std::atomic<DWORD> nSilencesAllowed{1};       // how many silences the current step may last
-    static thread_local CQueue* pRunning;          // the queue of the call thread on this thread, if any
+    ULONGLONG nJobStartTick = 0;  // when the running job started
 
     // Queues the job and returns its ticket. The lock must be held.
     uint64_t Push(std::function<void()> job)
@@ -28,8 +26,6 @@ struct CInternetCallThread::CQueue {
         return ++nQueued;
     }
 };
-
-thread_local CInternetCallThread::CQueue* CInternetCallThread::CQueue::pRunning = nullptr;
 
 CInternetCallThread::CInternetCallThread()
     : m_pQueue(std::make_shared<CQueue>())
@@ -58,19 +54,19 @@ bool CInternetCallThread::Call(std::function<void()> job, CBound bound)
     });
     // Jobs queued earlier may still be running: the silence counts from the queuing until this job starts.
     ULONGLONG nSilentSince = GetTickCount64();
-    DWORD nSilences = 1;
     while (m_pQueue->nFinished < nTicket) {
         const ULONGLONG nNow = GetTickCount64();
-        if (m_pQueue->nFinished + 1 == nTicket) {
-            nSilentSince = std::max(nSilentSince, m_pQueue->nLastProgressTick.load());
-            nSilences = m_pQueue->nSilencesAllowed;
-        }
-        const ULONGLONG nGiveUp = std::min(nSilentSince + ULONGLONG(bound.dwSilenceMs) * nSilences, bound.nCeilingTick);
+        if (m_pQueue->nFinished + 1 == nTicket)
+            nSilentSince = std::max(nSilentSince, m_pQueue->nJobStartTick);
+        const ULONGLONG nAllowed =
+            bound.pProgress != nullptr ? bound.pProgress->GiveUpTick() : nSilentSince + bound.dwSilenceMs;
+        const ULONGLONG nGiveUp = std::min(nAllowed, bound.nCeilingTick);
         if (nNow >= nGiveUp)
             return false;
-        // Woken by the end of a job or, at the latest, when the silence would be complete; progress made
-        // meanwhile moves the limit on.
-        SleepConditionVariableSRW(&m_pQueue->changed, &m_pQueue->lock, static_cast<DWORD>(nGiveUp - nNow), 0);
+        // Woken by the end of a job or, at the latest, when the bound would be reached; a job's progress may move
+        // its limit either way, by a silence at least, so the limit is looked at again within every silence.
+        const ULONGLONG nWake = std::min(nGiveUp, nNow + bound.dwSilenceMs);
+        SleepConditionVariableSRW(&m_pQueue->changed, &m_pQueue->lock, static_cast<DWORD>(nWake - nNow), 0);
     }
     return !*pThrew;
 }
@@ -81,17 +77,8 @@ void CInternetCallThread::Post(std::function<void()> job)
     m_pQueue->Push(std::move(job));
 }
 
-void CInternetCallThread::MarkProgress(DWORD nSilences)
-{
-    if (CQueue::pRunning == nullptr)
-        return;
-    CQueue::pRunning->nSilencesAllowed = nSilences;
-    CQueue::pRunning->nLastProgressTick = GetTickCount64();
-}
-
 void CInternetCallThread::ThreadProc(CQueue& queue)
 {
-    CQueue::pRunning = &queue;
     CExclusiveLock lock(queue.lock);
     for (;;) {
         while (queue.jobs.empty() && !queue.bEnd)
@@ -100,8 +87,7 @@ void CInternetCallThread::ThreadProc(CQueue& queue)
             break;
         std::function<void()> job = std::move(queue.jobs.front());
         queue.jobs.pop_front();
-        queue.nSilencesAllowed = 1;
-        queue.nLastProgressTick = GetTickCount64();
+        queue.nJobStartTick = GetTickCount64();
         ReleaseSRWLockExclusive(&queue.lock);
         try {
             job();
@@ -112,5 +98,4 @@ void CInternetCallThread::ThreadProc(CQueue& queue)
         ++queue.nFinished;
         WakeAllConditionVariable(&queue.changed);
     }
-    CQueue::pRunning = nullptr;
 }

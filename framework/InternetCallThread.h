@@ -9,7 +9,7 @@
 
 // WinINet's time-out options are not honoured everywhere (Wine ignores them), and closing a handle from
 // another thread does not reliably cancel a call blocked on it. So every call on a session's handles runs
-// here, one after the other, and the caller waits for it only as long as the call keeps making progress.
+// here, one after the other, and the caller waits for it only as long as the call's bound allows.
 //
 // Jobs run strictly in the order they were queued, so a job that closes a handle always runs after every
 // job that still uses it: a handle is never closed while a call on it is in progress, even when the caller
@@ -18,12 +18,27 @@
 // throws counts as failed.
 class CInternetCallThread {
 public:
-    // How long a caller waits: until the job has made no progress for dwSilenceMs (progress is the job's
-    // start and every MarkProgress during it; a step announced as longer gets a multiple of it), and never
-    // past nCeilingTick (a GetTickCount64 value).
+    // When a caller gives up on a job that announces its own progress: a moment that the job, or whatever it calls
+    // back from any thread, moves as it advances. It never moves closer than one silence of the bound from now, so
+    // a caller that looks again at least once per silence never waits past it.
+    class CProgress {
+    public:
+        explicit CProgress(DWORD dwAllowedMs) { AllowFromNow(dwAllowedMs); }
+        // The job may go on for dwMs from now.
+        void AllowFromNow(DWORD dwMs) { m_nGiveUpTick = GetTickCount64() + dwMs; }
+        ULONGLONG GiveUpTick() const { return m_nGiveUpTick; }
+
+    private:
+        std::atomic<ULONGLONG> m_nGiveUpTick;
+    };
+
+    // How long a caller waits: until the job has run for dwSilenceMs (counted from its start), or, given pProgress,
+    // until the moment that progress allows; never past nCeilingTick (a GetTickCount64 value). The caller keeps
+    // *pProgress alive during the call.
     struct CBound {
         DWORD dwSilenceMs;
         ULONGLONG nCeilingTick = ~0ull;
+        const CProgress* pProgress = nullptr;
     };
 
     // Starts the thread; throws CInternetException when it cannot be started.

@@ -29,8 +29,12 @@ struct CInternetFile::CReadAhead {
     bool bWaitingForNetwork = false;
 };
 
-CInternetFile::CInternetFile(HINTERNET hFile, std::shared_ptr<CInternetCallThread> pCalls, DWORD dwReceiveTimeoutMs)
-    : m_hFile(hFile), m_pCalls(std::move(pCalls)), m_dwReceiveTimeout(dwReceiveTimeoutMs)
+CInternetFile::CInternetFile(HINTERNET hFile, std::shared_ptr<CInternetCallThread> pCalls, DWORD dwReceiveTimeoutMs,
+                             std::shared_ptr<void> pCallbackContext)
+    : m_hFile(hFile),
+      m_pCalls(std::move(pCalls)),
+      m_dwReceiveTimeout(dwReceiveTimeoutMs),
+      m_pCallbackContext(std::move(pCallbackContext))
 {
 }
 
@@ -51,7 +55,9 @@ UINT CInternetFile::Read(void* pBuffer, UINT nCount)
         } catch (const std::bad_alloc&) {
             throw CInternetException(ERROR_NOT_ENOUGH_MEMORY);
         }
-        m_pCalls->Post([hFile = m_hFile, pState = m_pReadAhead] { ReadAheadLoop(hFile, *pState); });
+        m_pCalls->Post([hFile = m_hFile, pState = m_pReadAhead, pContext = m_pCallbackContext] {
+            ReadAheadLoop(hFile, *pState);
+        });
     }
 
     CReadAhead& state = *m_pReadAhead;
@@ -163,8 +169,11 @@ void CInternetFile::Close()
         WakeAllConditionVariable(&m_pReadAhead->changed);
     }
     m_pReadAhead.reset();
+    // The callbacks' context outlives every call on the handle: the read-ahead holds it too.
     if (bCloseNow)
         CWinInetLibrary::Get()->pfnInternetCloseHandle(hFile);
     else
-        m_pCalls->Post([hFile] { CWinInetLibrary::Get()->pfnInternetCloseHandle(hFile); });
+        m_pCalls->Post([hFile, pContext = std::move(m_pCallbackContext)] {
+            CWinInetLibrary::Get()->pfnInternetCloseHandle(hFile);
+        });
 }

@@ -14,8 +14,10 @@ public:
     // What the read-ahead may hold before it waits for the reader.
     static constexpr size_t kReadAheadBytes = 4 * 1024 * 1024;
 
-    // Takes over hFile, opened on the session that owns pCalls.
-    CInternetFile(HINTERNET hFile, std::shared_ptr<CInternetCallThread> pCalls, DWORD dwReceiveTimeoutMs);
+    // Takes over hFile, opened on the session that owns pCalls. pCallbackContext is what the handle's status
+    // callbacks point at (its context), kept until the handle is closed.
+    CInternetFile(HINTERNET hFile, std::shared_ptr<CInternetCallThread> pCalls, DWORD dwReceiveTimeoutMs,
+                  std::shared_ptr<void> pCallbackContext = nullptr);
     virtual ~CInternetFile();
 
     CInternetFile(const CInternetFile&) = delete;
@@ -49,5 +51,6 @@ private:
 
     std::shared_ptr<CInternetCallThread> m_pCalls;
     DWORD m_dwReceiveTimeout;
+    std::shared_ptr<void> m_pCallbackContext;
     std::shared_ptr<CReadAhead> m_pReadAhead;  // shared with the read-ahead job, which may outlive the file
 };

@@ -1,6 +1,7 @@
 // An internet session over WinINet: options, opening an address hop by hop, and bounded blocking calls.
 #include "InternetSession.h"
 
+#include "ExchangeProgress.h"
 #include "InternetException.h"
 #include "WinInetLibrary.h"
 
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr DWORD kHandshakeSilences = 2;
 constexpr DWORD kHttpStatusFirstRedirect = 300;
 constexpr DWORD kHttpStatusLastRedirect = 399;
 
@@ -21,8 +21,10 @@ struct COpened {
     DWORD dwError = ERROR_SUCCESS;
 };
 
-// One hop: the response's handle, and what decides the next hop.
+// One hop: the response's handle, and what decides the next hop. The progress is what the handle's status
+// callbacks point at: it lives as long as the handle.
 struct COpenResult : COpened {
+    std::shared_ptr<CExchangeProgress> pProgress;
     DWORD dwStatus = 0;
     std::wstring strLocation;  // the redirect's target as sent, empty for any other answer
     std::wstring strFinalUrl;
@@ -60,22 +62,24 @@ std::wstring QueryText(Query query)
     return text.data();
 }
 
-// Every status notice of a synchronous call is a step of the exchange (name resolved, connected, request
-// sent, response received, ...): the caller waiting for that call sees the connection making progress.
-// The TLS handshake after the connection gives no notice of its own, yet waits on the server twice (its
-// hello, then its finish), each wait bounded by the time-out on Windows: it gets two silences.
-void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR, DWORD dwStatus, LPVOID, DWORD)
+// Every status notice of an opening call tells its request's progress how long the call may wait now. Notices
+// without a context (the session's own) have nothing to tell.
+void CALLBACK OnInternetStatus(HINTERNET, DWORD_PTR dwContext, DWORD dwStatus, LPVOID, DWORD)
 {
-    CInternetCallThread::MarkProgress(dwStatus == INTERNET_STATUS_CONNECTED_TO_SERVER ? kHandshakeSilences : 1);
+    if (dwContext != 0)
+        CExchangeProgress::FromContext(dwContext)->OnStatus(dwStatus);
 }
 
 // One hop: opens the address without following a redirect and reads what decides the next hop.
 void OpenOneHop(const CWinInetLibrary& api, HINTERNET hSession, const std::wstring& strUrl,
-                const std::wstring& strHeaders, DWORD dwFlags, DWORD_PTR dwContext, COpenResult& result)
+                const std::wstring& strHeaders, DWORD dwFlags, const std::shared_ptr<CExchangeProgress>& pProgress,
+                COpenResult& result)
 {
+    result.pProgress = pProgress;
+    pProgress->Start();
     result.hHandle = api.pfnInternetOpenUrl(hSession, strUrl.c_str(), strHeaders.empty() ? nullptr : strHeaders.c_str(),
                                             static_cast<DWORD>(strHeaders.size()),
-                                            dwFlags | INTERNET_FLAG_NO_AUTO_REDIRECT, dwContext);
+                                            dwFlags | INTERNET_FLAG_NO_AUTO_REDIRECT, result.pProgress->Context());
     if (result.hHandle == nullptr) {
         result.dwError = GetLastError();
         return;
@@ -179,7 +183,7 @@ BOOL CInternetSession::SetOption(DWORD dwOption, LPVOID lpBuffer, DWORD dwBuffer
     return pOk != nullptr && *pOk;
 }
 
-std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR dwContext, DWORD dwFlags,
+std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR, DWORD dwFlags,
                                                      LPCWSTR pstrHeaders, DWORD dwHeadersLength)
 {
     if (m_hSession == nullptr || pstrURL == nullptr)
@@ -192,18 +196,20 @@ std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR 
                                                                                          : dwHeadersLength)
                                : std::wstring();
     const bool bHttpsOnly = HasScheme(pstrURL, L"https:");
-    const CInternetCallThread::CBound bound{m_dwConnectTimeout, GetTickCount64() + kOpenCeilingMs};
+    const ULONGLONG nCeilingTick = GetTickCount64() + kOpenCeilingMs;
     std::wstring strUrl = WithoutFragment(pstrURL);
     // Redirects are followed here, one bounded open per hop, so that each hop's address is checked before
     // any request goes to it.
     for (int nHop = 0;; ++nHop) {
+        auto pProgress = std::make_shared<CExchangeProgress>(HasScheme(strUrl, L"https:"), m_dwConnectTimeout);
         const std::shared_ptr<COpenResult> pResult = OpenOnCallThread<COpenResult>(
             *m_pCalls,
-            [&api, hSession, strUrl, strHeaders, dwFlags, dwContext](COpenResult& result) {
-                OpenOneHop(api, hSession, strUrl, strHeaders, dwFlags, dwContext, result);
+            [&api, hSession, strUrl, strHeaders, dwFlags, pProgress](COpenResult& result) {
+                OpenOneHop(api, hSession, strUrl, strHeaders, dwFlags, pProgress, result);
             },
-            bound);
-        auto pFile = std::make_unique<CHttpFile>(pResult->hHandle, m_pCalls, m_dwReceiveTimeout);  // closes on throw
+            {m_dwConnectTimeout, nCeilingTick, &pProgress->Progress()});
+        auto pFile = std::make_unique<CHttpFile>(pResult->hHandle, m_pCalls, m_dwReceiveTimeout,
+                                                 pProgress);  // closes on throw
         // Some WinINet builds follow a redirect from https down to http without a word; such an answer is as
         // untrustworthy as one with a bad certificate. An address that cannot be read counts as not https.
         if (bHttpsOnly && !HasScheme(pResult->strFinalUrl, L"https:"))

@@ -9,13 +9,14 @@
 
 #include <memory>
 
-// Synchronous WinINet with time-outs that hold everywhere, per exchange as WinINet means them: the connect
-// time-out bounds each step of opening an address without progress (name resolution, connection, the TLS
-// handshake, which waits on the server twice and gets twice the time-out, request, each response head, each
-// redirect hop), the receive time-out bounds the body's silence. A connection that keeps making progress is not cut for its total length, but all of opening
-// stays within kOpenCeilingMs. Both time-outs are taken from SetOption; until then WinINet's defaults
-// apply. A call that overruns fails with CInternetException(ERROR_INTERNET_TIMEOUT); it is left to end on
-// its own thread.
+// Synchronous WinINet with time-outs that hold everywhere and are never stricter than Windows. Opening an
+// address waits at each step of the exchange as long as Windows would (CExchangeProgress): one silence of the
+// connect time-out for most steps (connecting, sending, each response head, each redirect hop), Windows' own bounds
+// for the waits it makes with no notice (proxy detection, the name, the TLS handshake with the chain's check), and
+// all of opening stays within kOpenCeilingMs. The receive time-out bounds the body's silence; a connection that
+// keeps making progress is not cut for its total length. Both time-outs are taken from SetOption; until then
+// WinINet's defaults apply. A call that overruns fails with CInternetException(ERROR_INTERNET_TIMEOUT); it is left
+// to end on its own thread.
 //
 // Failures of the constructor and of OpenURL are thrown as CInternetException. Close files opened through
 // the session before the session itself.
@@ -23,16 +24,15 @@ class CInternetSession {
 public:
     static constexpr DWORD kDefaultConnectTimeoutMs = 60000;
     static constexpr DWORD kDefaultReceiveTimeoutMs = 30000;
-    // All of opening, every redirect hop included. A long link (700 ms round trip) needs about 3 s per hop
-    // under Wine and a download address rarely has more than three hops: 30 s leaves room for three times
-    // that, while a server that dribbles redirects, each step just within its time-out, holds the worker
-    // no longer than WinINet's own default receive time-out.
-    static constexpr DWORD kOpenCeilingMs = 30000;
+    // All of opening, every redirect hop included. One hop whose every silent wait takes as long as Windows allows
+    // (proxy detection, the name, the handshake with the chain's check) lasts some 90 s; 120 s leaves room for a
+    // quick redirect or two besides, and ends a server that dribbles redirects, each step just in time.
+    static constexpr DWORD kOpenCeilingMs = 120000;
     // A longer redirect chain is taken for a loop; a download address with a handful of hops is already unusual.
     static constexpr int kMaxRedirects = 10;
 
-    // InternetOpen with these arguments, and the session's status callback, which tells the bounded calls
-    // that a connection progresses (dwContext is kept for callers' symmetry; OpenURL's must not be 0).
+    // InternetOpen with these arguments, and the session's status callback, which tells the bounded calls how
+    // far a connection has come (dwContext is kept for callers' symmetry: WinINet is given the layer's own).
     // Throws CInternetException when WinINet cannot be loaded or the session cannot be opened.
     explicit CInternetSession(LPCWSTR pstrAgent = nullptr, DWORD_PTR dwContext = 1,
                               DWORD dwAccessType = INTERNET_OPEN_TYPE_PRECONFIG, LPCWSTR pstrProxyName = nullptr,

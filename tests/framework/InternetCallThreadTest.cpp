@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -58,31 +59,45 @@ TEST(InternetCallThread, CallWaitsAsLongAsTheJobProgressesWithinTheCeiling)
     constexpr DWORD kSilenceMs = 300;
     struct CRow {
         const char* pszName;
-        std::function<void()> job;
+        std::function<void(CInternetCallThread::CProgress&)> job;
         DWORD dwCeilingMs;
         bool bInTime;
         ULONGLONG nMinMs, nMaxMs;
     };
+    // Progress told from another thread, as WinINet may call back on any.
     const auto progressFor = [](DWORD dwMs) {
-        return [dwMs] {
-            for (DWORD dwSpent = 0; dwSpent < dwMs; dwSpent += 100) {
-                Sleep(100);
-                CInternetCallThread::MarkProgress();
-            }
+        return [dwMs](CInternetCallThread::CProgress& progress) {
+            std::thread([&progress, dwMs] {
+                for (DWORD dwSpent = 0; dwSpent < dwMs; dwSpent += 100) {
+                    Sleep(100);
+                    progress.AllowFromNow(kSilenceMs);
+                }
+            }).join();
         };
     };
     const CRow rows[] = {
         {"progressing longer than the silence", progressFor(900), INFINITE, true, 850, 1500},
-        {"silent longer than the silence", [] { Sleep(900); }, INFINITE, false, 290, 600},
+        {"silent longer than the silence", [](CInternetCallThread::CProgress&) { Sleep(900); }, INFINITE, false, 290,
+         600},
+        {"a long step, then back to the silence",
+         [](CInternetCallThread::CProgress& progress) {
+             progress.AllowFromNow(3000);
+             Sleep(700);
+             progress.AllowFromNow(kSilenceMs);
+             Sleep(2000);
+         },
+         INFINITE, false, 990, 1400},
         {"progressing past the ceiling", progressFor(1000), 600, false, 590, 900},
-        {"throwing", [] { throw 1; }, INFINITE, false, 0, 200},
+        {"throwing", [](CInternetCallThread::CProgress&) { throw 1; }, INFINITE, false, 0, 200},
     };
     for (const CRow& row : rows) {
         SCOPED_TRACE(row.pszName);
         CInternetCallThread calls;
         const ULONGLONG nStart = GetTickCount64();
         const ULONGLONG nCeiling = row.dwCeilingMs == INFINITE ? ~0ull : nStart + row.dwCeilingMs;
-        EXPECT_EQ(calls.Call(row.job, CInternetCallThread::CBound{kSilenceMs, nCeiling}), row.bInTime);
+        auto pProgress = std::make_shared<CInternetCallThread::CProgress>(kSilenceMs);
+        EXPECT_EQ(calls.Call([job = row.job, pProgress] { job(*pProgress); }, {kSilenceMs, nCeiling, pProgress.get()}),
+                  row.bInTime);
         const ULONGLONG nElapsed = GetTickCount64() - nStart;
         EXPECT_GE(nElapsed, row.nMinMs);
         EXPECT_LT(nElapsed, row.nMaxMs);

@@ -1,4 +1,5 @@
-// A TCP proxy on loopback that makes a long link: every byte arrives a set time after it was sent, each way.
+// A TCP proxy on loopback that makes a long link (every byte arrives a set time after it was sent, each way), or
+// is a web proxy.
 #include "LongLinkProxy.h"
 
 #include "SocketWait.h"
@@ -7,6 +8,7 @@
 #include <ws2tcpip.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <stdexcept>
@@ -95,6 +97,26 @@ SOCKET ConnectLoopback(int nPort)
     return s;
 }
 
+// Reads a proxy request's head from the client and returns the port (on 127.0.0.1) it is for; 0 when it names none.
+// CONNECT is answered here; a plain http request is left in strForward, in the form its server expects.
+int AcceptProxyRequest(SOCKET client, HANDLE hEnd, std::string& strForward)
+{
+    std::string head;
+    char c = 0;
+    while (head.find("\r\n\r\n") == std::string::npos && WaitReadable(client, hEnd) && recv(client, &c, 1, 0) == 1)
+        head += c;
+    const size_t nTarget = head.find(' ') + 1, nPort = head.find(':', head.find("//", nTarget) + 2) + 1;
+    if (nTarget == 0 || nPort == 0)
+        return 0;
+    if (head.rfind("CONNECT ", 0) == 0) {
+        static constexpr char kEstablished[] = "HTTP/1.1 200 Connection established\r\n\r\n";
+        send(client, kEstablished, sizeof kEstablished - 1, 0);
+    } else {
+        strForward = head.substr(0, nTarget) + head.substr(head.find('/', nPort));  // "GET http://h:p/x" -> "GET /x"
+    }
+    return std::atoi(head.c_str() + nPort);
+}
+
 }  // namespace
 
 struct CLongLinkProxy::CState {
@@ -131,7 +153,11 @@ CLongLinkProxy::CLongLinkProxy(int nTargetPort, DWORD dwDelayMs)
             const SOCKET client = accept(state.listener, nullptr, nullptr);
             if (client == INVALID_SOCKET)
                 return;
-            const SOCKET server = ConnectLoopback(nTargetPort);
+            std::string strForward;
+            const int nPort = nTargetPort != kProxy ? nTargetPort : AcceptProxyRequest(client, state.hEnd, strForward);
+            const SOCKET server = nPort != 0 ? ConnectLoopback(nPort) : INVALID_SOCKET;
+            if (server != INVALID_SOCKET && !strForward.empty())
+                send(server, strForward.data(), static_cast<int>(strForward.size()), 0);
             std::lock_guard<std::mutex> lock(state.mutex);
             state.sockets.push_back(client);
             if (server == INVALID_SOCKET) {

@@ -1,9 +1,12 @@
 // Where the tests' servers and folders are: ports of the TLS fixture and scratch folders.
 #include "TestEnvironment.h"
 
+#include "TestFiles.h"
+
 #include <windows.h>
 
 #include <cstdio>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -38,6 +41,54 @@ std::string MakeScratchFolder(const char* tag)
     }
     throw std::runtime_error(std::string("cannot make a scratch folder in ") + temp + " (error " +
                              std::to_string(GetLastError()) + ")");
+}
+
+CAiaServer AiaServer(const char* pszKind)
+{
+    const std::wstring strFolder = StaticFolder();
+    const std::string strStatic(strFolder.begin(), strFolder.end());  // a path of Wine's drive Z:, ASCII
+    std::istringstream lines(ReadWholeFile(strStatic + "\\aia.txt").value_or(""));
+    CAiaServer server;
+    server.nPort = TlsPort() + (std::string(pszKind) == "direct" ? 3 : 4);
+    for (std::string strKind, strPath; lines >> strKind >> strPath;) {
+        if (strKind == pszKind)
+            server.strIssuerPath = strPath;
+    }
+    server.strIssuer = ReadWholeFile(strStatic + "\\aia-" + pszKind + ".der").value_or("");
+    if (server.strIssuerPath.empty() || server.strIssuer.empty())
+        throw std::runtime_error(std::string("the TLS fixture has no AIA server ") + pszKind);
+    return server;
+}
+
+namespace {
+
+constexpr wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+void ClearSystemProxy()
+{
+    const DWORD dwEnable = 0;
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInternetSettings, L"ProxyEnable", REG_DWORD, &dwEnable, sizeof dwEnable);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kInternetSettings, L"ProxyServer");
+}
+
+// A test program killed while it had made a proxy the system's (a time-out of ctest's) would leave it so for every
+// later test: each test program starts with none.
+const bool g_bNoProxyAtStart = (ClearSystemProxy(), true);
+
+}  // namespace
+
+CSystemProxy::CSystemProxy(int nPort)
+{
+    const std::wstring strServer = L"127.0.0.1:" + std::to_wstring(nPort);
+    const DWORD dwEnable = 1;
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInternetSettings, L"ProxyServer", REG_SZ, strServer.c_str(),
+                    static_cast<DWORD>((strServer.size() + 1) * sizeof(wchar_t)));
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInternetSettings, L"ProxyEnable", REG_DWORD, &dwEnable, sizeof dwEnable);
+}
+
+CSystemProxy::~CSystemProxy()
+{
+    ClearSystemProxy();
 }
 
 }  // namespace testenv

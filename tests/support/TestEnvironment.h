@@ -24,4 +24,23 @@ std::string InstallerFile(const char* pszSigning = "publisher");
 // A new, empty scratch folder under %TEMP% (narrow text in the ANSI code page, with a trailing backslash).
 std::string MakeScratchFolder(const char* tag);
 
+// One of the TLS fixture's two servers ("direct", "proxy") that send their certificate without its issuer, which a
+// client fetches over the certificate's AIA address from the scripted server: the server's port, the path of the
+// issuer on the scripted server (new at every start of the fixture) and the issuer itself (DER).
+struct CAiaServer {
+    int nPort = 0;
+    std::string strIssuerPath;
+    std::string strIssuer;
+};
+CAiaServer AiaServer(const char* pszKind);
+
+// Makes 127.0.0.1:nPort the system's proxy, as Internet Options keeps it for the user, while it lives.
+class CSystemProxy {
+public:
+    explicit CSystemProxy(int nPort);
+    ~CSystemProxy();
+    CSystemProxy(const CSystemProxy&) = delete;
+    CSystemProxy& operator=(const CSystemProxy&) = delete;
+};
+
 }  // namespace testenv
