@@ -216,11 +216,13 @@ def screenshot(path=None):
 
 class Program:
     """The downloader (or any Windows program) started under the project's Wine prefix. Wine's error output goes
-    to stderr_path when one is given (with Wine's notes but its fixme lines), else nowhere."""
+    to stderr_path when one is given (with Wine's notes but its fixme lines), else nowhere. A wrapper (a command
+    list) runs the program, for example in a namespace of its own."""
 
-    def __init__(self, exe, stderr_path=None):
+    def __init__(self, exe, stderr_path=None, wrapper=()):
         self.exe = exe
         self.stderr_path = stderr_path
+        self.wrapper = list(wrapper)
         self.process = None
         self.wid = None
 
@@ -232,7 +234,7 @@ class Program:
         # not be taken for theirs.
         others = set(find_windows(MAIN_TITLE))
         with open(self.stderr_path or os.devnull, "ab") as errors:
-            self.process = subprocess.Popen([os.path.join(SCRIPTS, "wine-run"), self.exe], env=env,
+            self.process = subprocess.Popen(self.wrapper + [os.path.join(SCRIPTS, "wine-run"), self.exe], env=env,
                                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=errors)
         self.wid = wait_for(lambda: next((w for w in find_windows(MAIN_TITLE) if w not in others), None),
                             timeout, 0.1, "the main window")

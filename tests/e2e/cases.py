@@ -5,7 +5,9 @@ download host); this file runs the TLS server there and, behind it, a scripted b
 """
 import os
 import shutil
+import socket
 import sys
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
@@ -20,10 +22,10 @@ WORK = os.environ["TARNVIK_E2E_WORK"]
 LOGS = []
 
 
-def start_program():
+def start_program(wrapper=()):
     log = os.path.join(CASE_WORK, f"wine-{len(LOGS) + 1}.log")
     LOGS.append(log)
-    return drive.Program(PROGRAM, stderr_path=log).start()
+    return drive.Program(PROGRAM, stderr_path=log, wrapper=wrapper).start()
 
 
 def shows_button(capture, left_top, names):
@@ -80,6 +82,71 @@ def case_complete_download_then_install():
             program.click(*drive.ACTION_BUTTON)  # Install
             expect(program.wait_exit(15) == 0, "the downloader did not end cleanly after starting the installer")
             drive.wait_for(lambda: os.path.exists(target + ".ran"), 15, 0.1, "the installer's marker")
+        finally:
+            program.kill()
+            server.withdraw("TarnvikBrowser.exe")
+
+
+class LateResolver:
+    """A DNS server on 127.0.0.2:53 that answers each A query with 127.0.0.1 `delay` seconds late (and each other
+    query at once, with no address), and the files that make it the only resolver of a program in a mount namespace
+    of its own: a hosts file without localhost, and a resolv.conf that names it."""
+
+    ADDRESS = "127.0.0.2"
+
+    def __init__(self, delay, folder):
+        self.delay = delay
+        self.late_answers = 0
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.sock.bind((self.ADDRESS, 53))
+        os.makedirs(folder, exist_ok=True)
+        self.hosts, self.resolv = os.path.join(folder, "hosts"), os.path.join(folder, "resolv.conf")
+        with open(self.hosts, "w") as f:
+            f.write("# no names: every one is asked of the late resolver\n")
+        with open(self.resolv, "w") as f:
+            f.write(f"nameserver {self.ADDRESS}\n")
+
+    def wrapper(self):
+        """The command that runs a program with this resolver alone."""
+        binds = f"mount --bind {self.hosts} /etc/hosts && mount --bind {self.resolv} /etc/resolv.conf"
+        return ["unshare", "--mount", "--propagation", "private", "sh", "-c", f'{binds} && exec "$@"', "late-name"]
+
+    def serve(self):
+        while True:
+            try:
+                query, client = self.sock.recvfrom(512)
+            except OSError:
+                return
+            end = query.index(b"\0", 12) + 5  # the question: the name, then its type and class
+            is_a = query[end - 4:end - 2] == b"\0\1"
+            answer = b"\xc0\x0c\0\1\0\1\0\0\0\0\0\4" + socket.inet_aton("127.0.0.1") if is_a else b""
+            reply = query[:2] + b"\x81\x80\0\1" + (b"\0\1" if is_a else b"\0\0") + b"\0\0\0\0" + query[12:end] + answer
+            self.late_answers += is_a
+            threading.Timer(self.delay if is_a else 0, self.sock.sendto, (reply, client)).start()
+
+    def __enter__(self):
+        threading.Thread(target=self.serve, daemon=True).start()
+        return self
+
+    def __exit__(self, *exc):
+        self.sock.close()
+
+
+def case_name_answered_late_completes():
+    # The resolver of Windows asks again after 1 and 2 s and waits up to 10 s: a name that comes 3 s late is found.
+    folder = fresh_folder("late-name")
+    payload = installer_payload(256 * 1024)
+    with drive.TlsServer(os.path.join(WORK, "server"), PORT) as server, \
+            LateResolver(3, os.path.join(CASE_WORK, "resolver")) as resolver:
+        server.publish("TarnvikBrowser.exe", payload)
+        program = start_program(resolver.wrapper())
+        try:
+            program.set_folder(drive.windows_path(folder))
+            program.click(*drive.ACTION_BUTTON)
+            program.wait_view("completed", 60)
+            expect(resolver.late_answers > 0, "the program never asked the late resolver")
+            target = os.path.join(folder, "TarnvikBrowser.exe")
+            expect(drive.sha256(target) == drive.sha256_bytes(payload), "the downloaded file differs from the served one")
         finally:
             program.kill()
             server.withdraw("TarnvikBrowser.exe")
