@@ -18,7 +18,7 @@ from urllib.parse import urljoin, urlsplit
 import host_rules as rules
 
 SYSTEM_ROOTS = "/etc/ssl/certs/ca-certificates.crt"
-PEM = re.compile(r"-----BEGIN CERTIFICATE-----\n.*?-----END CERTIFICATE-----\n", re.S)
+PEM = re.compile(r"-----BEGIN CERTIFICATE-----\n.*?-----END CERTIFICATE-----", re.S)
 MISSING_ISSUER = re.compile(r"unable to get (local )?issuer certificate")
 WORK = tempfile.TemporaryDirectory(prefix="check-host-")
 
@@ -57,6 +57,10 @@ def write(name, text):
     with open(path, "w") as f:
         f.write(text)
     return path
+
+
+def pems(text):
+    return [pem + "\n" for pem in PEM.findall(text)]
 
 
 def elapsed_ms(start):
@@ -137,7 +141,8 @@ def check_tls(report, roots, host, port, address, where):
         return server
 
     _, _, out = s_client(address, port, host, "-showcerts", "-status")
-    sent = PEM.findall(out)
+    # The chain as sent, leaf first; the OCSP answer printed before it may hold certificates of its own.
+    sent = pems(out.partition("Certificate chain")[2].partition("\n---\n")[0])
     if not sent:
         report.line("FAIL", "certificate", "the server sends no certificate", where)
         return server
@@ -171,7 +176,7 @@ def check_tls(report, roots, host, port, address, where):
     days = (leaf["not after"] - time.time()) / 86400
     until = time.strftime("%Y-%m-%d", time.gmtime(leaf["not after"]))
     verdict = "FAIL" if days < 0 else "WARN" if days < rules.MIN_CERTIFICATE_DAYS else "PASS"
-    report.line(verdict, "validity", f"{days:.0f} days more (until {until})", where)
+    report.line(verdict, "validity", f"{int(days)} days more (until {until})", where)
     if fetched:
         report.line("WARN", "chain", f"{len(sent)} sent; {len(fetched)} issuer(s) had to be fetched from "
                     f"{', '.join(sorted(tried))} ({server.fetch_ms:.0f} ms)", where)
@@ -196,7 +201,7 @@ class Hop:
         self.host, self.port = self.parts.hostname, self.parts.port or 443
         self.steps, self.failed = {}, None  # step -> ms; (step, reason) when a step failed
         self.status = self.reason = self.location = self.headers = None
-        self.received, self.longest_read_ms = 0, 0.0
+        self.received, self.longest_read_ms, self.fetch_ms = 0, 0.0, 0.0
 
 
 class Stop(Exception):
@@ -243,6 +248,7 @@ def exchange(hop, family, server, resolved, body):
         with step(hop, "handshake"):
             tls = context.wrap_socket(sock, server_hostname=None if is_ip(hop.host) else hop.host)
         hop.steps["handshake"] += server.fetch_ms
+        hop.fetch_ms = server.fetch_ms
         with tls:
             tls.settimeout(rules.SILENCE_MS / 1000)
             connection = http.client.HTTPSConnection(hop.host, hop.port, context=context)
@@ -278,7 +284,8 @@ def converse(hop, connection, body):
 
 
 def fetch(url, family, servers, resolved=None, body=None):
-    """Follows the program's request through its redirects; servers(host, port) gives each server's TLS facts. Ends at the first http address, at the redirect past the limit, or at a failed step."""
+    """Follows the program's request through its redirects; servers(host, port) gives each server's TLS facts.
+    Ends at the first http address, at the redirect past the limit, or at a failed step."""
     hops = []
     while len(hops) <= rules.MAX_REDIRECTS:
         hop = Hop(url)
@@ -330,6 +337,8 @@ def judge_exchange(report, hops):
                 ms, figure = rules.STEP_BOUNDS_MS[name] + 1, f"failed: {hop.failed[1]}"
             elif name == "body read":
                 figure = f"longest silence {ms:.0f} ms"
+            elif name == "handshake" and hop.fetch_ms:
+                figure += f", {hop.fetch_ms:.0f} ms of it fetching issuers"
             report.time(f"time: {name}", ms, rules.STEP_BOUNDS_MS[name], figure, f"hop {n}" if where else "")
     opening = sum(ms for hop in hops for name, ms in hop.steps.items() if name != "body read")
     report.time("time: opening", opening, rules.OPEN_CEILING_MS, f"{opening:.0f} ms, every redirect included")
@@ -368,13 +377,14 @@ def judge_signature(report, roots, path, signer, issuer):
     """The rules of the installer's Authenticode signature, as a build that pins the publisher checks it."""
     verified = run(["osslsigncode", "verify", "-CAfile", roots, "-TSA-CAfile", roots, "-in", path])
     out = verified.stdout + verified.stderr
-    serial = re.search(r"Signer's certificate:\s*-+\s*Signer #0:\s*Subject: .*\n\s*Issuer : .*\n\s*Serial : (\w+)", out)
+    serial = re.search(r"Signer's certificate:\s*-+\s*Signer #0:\s*Subject: .*\n\s*Issuer : .*\n\s*Serial : (\w+)",
+                       out)
     signature = os.path.join(WORK.name, "signature.pem")
     if not serial or run(["osslsigncode", "extract-signature", "-pem", "-in", path, "-out", signature]).returncode:
         report.line("FAIL", "signature", "none: the file is not signed")
         return
-    pems = PEM.findall(run(["openssl", "pkcs7", "-print_certs", "-in", signature]).stdout)
-    cert = next((c for c in map(certificate, pems) if c["serial"] == serial.group(1)), None)
+    certificates = pems(run(["openssl", "pkcs7", "-print_certs", "-in", signature]).stdout)
+    cert = next((c for c in map(certificate, certificates) if c["serial"] == serial.group(1)), None)
     if not cert:
         report.line("FAIL", "signature", "the signature does not hold its signer's certificate")
         return
@@ -426,7 +436,10 @@ def main():
     def servers(server_host, server_port, address=None):
         """The TLS facts of a server, checked (and reported) the first time the exchange meets it."""
         if (server_host, server_port) not in known:
-            address = address or resolve(server_host, server_port)[1][0][4][0]
+            try:
+                address = address or resolve(server_host, server_port)[1][0][4][0]
+            except OSError:
+                return Server()  # the exchange's name step reports it
             where = "" if (server_host, server_port) == (host, port) else f"{server_host}:{server_port}"
             known[server_host, server_port] = check_tls(report, roots, server_host, server_port, address, where)
         return known[server_host, server_port]
@@ -438,6 +451,8 @@ def main():
     judge_ipv6(report, url, found, servers)
     if args.signer and hops[-1].received:
         judge_signature(report, roots, body.name, args.signer, args.signer_issuer)
+    elif args.signer:
+        report.line("FAIL", "signature", "not checked: no file received")
     counts = report.counts
     print(f"check-host: {args.host}: {counts['FAIL']} FAIL, {counts['WARN']} WARN, {counts['PASS']} PASS; not "
           f"measured here: proxy detection on the user's machine (bound {rules.PROXY_DETECTION_BOUND_MS} ms)"
