@@ -126,6 +126,7 @@ ROWS = [  # server, its backend, installer, check-host's options: the rules that
     ("proxied", {"redirect": f"https://localhost:{PORT}/plain/x#part"}, "unsigned", [],
      {"redirects": "PASS fragment", "body": "PASS"}),
     ("aia", None, "unsigned", [], {"chain": "WARN fetched", "certificate": "PASS"}),
+    ("proxied", {"rate": 700}, "2 KiB", [], {"time: body read": "WARN longest silence", "body": "PASS"}),
 ]
 
 
@@ -148,7 +149,7 @@ def main():
     for server, backend, installer, options, expected in ROWS:
         known = len(failures)
         path = f"{WORK}/stamped.exe" if installer == "stamped" else f"{INSTALLERS}/{installer}.exe"
-        body = open(path, "rb").read() if installer else b""
+        body = b"" if not installer else bytes(2048) if installer == "2 KiB" else open(path, "rb").read()
         with contextlib.ExitStack() as stack:
             port = stack.enter_context(serving(server, None if backend else body))
             if backend:
