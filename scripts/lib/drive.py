@@ -114,12 +114,14 @@ class TlsServer:
 
 
 class Backend:
-    """The scripted server behind nginx: serves `body` with a Content-Length, optionally slowly (bytes per second),
-    cut off after `cut_after` bytes, or answers with a redirect to `redirect` (except for paths under /plain/, which
-    it serves, so that a redirect can point back at it over plain http)."""
+    """The scripted server behind nginx: serves `body` with a Content-Length (or, with length=False, without one,
+    ending it by closing the connection), optionally slowly (bytes per second), cut off after `cut_after` bytes, or
+    answers with a redirect to `redirect` (except for paths under /plain/, which it serves, so that a redirect can
+    point back at it over plain http)."""
 
-    def __init__(self, port, body=b"", rate=None, cut_after=None, redirect=None):
+    def __init__(self, port, body=b"", rate=None, cut_after=None, redirect=None, length=True):
         self.port, self.body, self.rate, self.cut_after, self.redirect = port, body, rate, cut_after, redirect
+        self.length = length
         self.requests = []
         backend = self
 
@@ -138,7 +140,8 @@ class Backend:
                     return
                 self.send_response(200)
                 self.send_header("Content-Type", "application/octet-stream")
-                self.send_header("Content-Length", str(len(backend.body)))
+                if backend.length:
+                    self.send_header("Content-Length", str(len(backend.body)))
                 self.send_header("Connection", "close")
                 self.end_headers()
                 backend.send_body(self.wfile)
