@@ -78,7 +78,7 @@ public:
     static void DownloadThreadProc(CDownloadJob& job);
 
     // The job body on the worker thread: true when the file was downloaded completely and, when the build pins a
-    // publisher, carries its valid signature (a file that does not is deleted).
+    // publisher, carries its valid signature; in such a build every other download deletes its file.
     bool Run();
 
     // Fetches the address into the file at strTargetPath; true when the whole declared length was written
@@ -110,6 +110,8 @@ private:
     // SetLabelText unless strText is empty or already shown (strShown, which it then updates).
     void ShowLabelText(HWND hLabel, const std::string& strText, std::string& strShown);
 
+    // The last transfer created its file, m_strTargetPath (a file that was not created is never deleted).
+    bool m_bTargetCreated = false;
     // What the worker last put on the displays during this job; -1: the bar's position is not known.
     int m_nShownPosition = -1;
     std::string m_strShownPercent, m_strShownSpeed, m_strShownSize;

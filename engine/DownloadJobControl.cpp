@@ -38,9 +38,12 @@ bool StartDownloadJob(const std::shared_ptr<CDownloadJob>& pJob, const std::stri
 
 bool StopDownloadJob(CDownloadJob& job, HWND hDialog)
 {
-    if (!job.m_bRunning)
+    // A worker started but not yet in its job sees the stop when it begins, and opens nothing.
+    if (!job.m_bWorkerActive)
         return true;
     job.m_bStop = true;
+    if (!job.m_bRunning)
+        return true;
     ShowWindow(hDialog, SW_HIDE);
     for (int i = 0; i < kQuitWaitSteps && job.m_bRunning; ++i)
         Sleep(kQuitWaitStepMs);

@@ -28,8 +28,9 @@
 bool StartDownloadJob(const std::shared_ptr<CDownloadJob>& pJob, const std::string& strFolder, HWND hNotifyWnd,
                       const CDownloadDisplays& displays);
 
-// For the dialog's quit path: if a job is running, asks it to stop, hides hDialog and waits up to 3 s
-// (100 ms steps) for the worker to leave its job. Messages are not pumped meanwhile. Returns true when no job
-// is running any more; the dialog may end either way: the worker keeps its own reference to the record and
-// makes no window calls once hNotifyWnd is destroyed.
+// For the dialog's quit path: if a worker is active, asks it to stop (one that has not begun its job yet then
+// opens nothing); if it is inside its job, hides hDialog (if any) and waits up to 3 s (100 ms steps) for it to
+// leave it. Messages are not pumped meanwhile. Returns true when no job is running any more; the dialog may end
+// either way: the worker keeps its own reference to the record and makes no window calls once hNotifyWnd is
+// destroyed.
 bool StopDownloadJob(CDownloadJob& job, HWND hDialog);

@@ -41,6 +41,7 @@ struct CFileCloser {
 
 bool CDownloadJob::Transfer(const std::string& strAddress, const std::string& strTargetPath)
 {
+    m_bTargetCreated = false;
     if (strAddress.empty() || strTargetPath.empty()) {
         m_strOutcome = kOutcomeMissingArgument;
         return false;
@@ -76,6 +77,11 @@ bool CDownloadJob::ReceiveBody(CHttpFile& response, const std::string& strTarget
     if (dwDeclared == 0)
         return false;
 
+    // A stop asked for while the connection was set up: no file is made for a download that will not happen.
+    if (m_bStop) {
+        m_strOutcome = kOutcomeStopped;
+        return false;
+    }
     // Created only now, so another copy may have taken the name meanwhile: the job then writes the next one.
     std::string strCreatedPath = strTargetPath;
     FILE* pOpened = CreateTargetFile(strCreatedPath, kFileName);
@@ -84,6 +90,7 @@ bool CDownloadJob::ReceiveBody(CHttpFile& response, const std::string& strTarget
         m_strOutcome = kOutcomeOpenFileFailed;
         return false;
     }
+    m_bTargetCreated = true;
     std::unique_ptr<FILE, CFileCloser> pFile(pOpened);  // also closed when a read throws
 
     // A declared length of 2^31 or more turns negative here: nothing is read and the body counts as ended early.

@@ -53,17 +53,21 @@ bool CDownloadJob::Run()
 
     bool bResult = false;
     const std::string strFolder = EnsureTrailingSeparator(GetFolder());
-    if (!strFolder.empty()) {
+    // A stop asked for before the job began (a Close right after the click) is honoured here: nothing is opened.
+    if (!strFolder.empty() && !m_bStop) {
         m_strTargetPath = MakeUniqueFilePath(strFolder, kFileName);
         char szTime[32] = {};
         sprintf_s(szTime, sizeof szTime, "%lu", static_cast<unsigned long>(ClockSeconds()));
         bResult = Transfer(std::string(kDownloadAddress) + "?" + szTime, m_strTargetPath);
-        // A complete file that the pinned publisher did not sign is not left behind under the installer's name.
-        if (bResult && !IsTrustedInstaller(m_strTargetPath)) {
-            DeleteFileW(AnsiToWide(m_strTargetPath).c_str());
+        if (bResult && !IsTrustedInstaller(m_strTargetPath, ECertificateUrls::Fetch)) {
             m_strOutcome = kOutcomeUntrusted;
             bResult = false;
         }
+        // When a publisher is pinned nothing unchecked stays under an installer's name, where it invites a start:
+        // a file cut short, stopped, timed out, not written whole or not trusted goes. Without a pin a partial file
+        // stays, as it always has.
+        if (!bResult && m_bTargetCreated && InstallerPublisherPinned())
+            DeleteFileW(AnsiToWide(m_strTargetPath).c_str());
     }
     m_bRunning = false;
     return bResult;

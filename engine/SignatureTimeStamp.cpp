@@ -187,7 +187,8 @@ CMessage DecodeMessage(const CTrustApi& api, CBytes der)
 }
 
 // An RFC 3161 token: a signed message of its own whose content (a TSTInfo) stamps the signature.
-std::optional<FILETIME> TokenTime(const CTrustApi& api, const CRYPT_ATTR_BLOB& token, CBytes signature)
+std::optional<FILETIME> TokenTime(const CTrustApi& api, const CRYPT_ATTR_BLOB& token, CBytes signature,
+                                  ECertificateUrls urls)
 {
     const CMessage message = DecodeMessage(api, CBytes(token.pbData, token.cbData));
     if (!message)
@@ -214,7 +215,7 @@ std::optional<FILETIME> TokenTime(const CTrustApi& api, const CRYPT_ATTR_BLOB& t
         !StampsSignature(api, info, signature) ||
         !ReadGeneralizedTime(info.time, time) ||
         !ChainTrusted(api, authority.get(), store.get(), &time, szOID_PKIX_KP_TIMESTAMP_SIGNING,
-                      CERT_CHAIN_POLICY_BASE))
+                      CERT_CHAIN_POLICY_BASE, urls))
         return {};
     return time;
 }
@@ -224,7 +225,7 @@ std::optional<FILETIME> TokenTime(const CTrustApi& api, const CRYPT_ATTR_BLOB& t
 // it, so the signed message that the counter-signature is the signer of is rebuilt around the signature and
 // checked as any signed message is: the authority's signature, and its message digest against the content.
 std::optional<FILETIME> CounterSignatureTime(const CTrustApi& api, const CRYPT_ATTR_BLOB& counterSignature,
-                                             CBytes signature, HCERTSTORE hStore)
+                                             CBytes signature, HCERTSTORE hStore, ECertificateUrls urls)
 {
     // SignerInfo ::= SEQUENCE { version INTEGER, issuerAndSerialNumber SEQUENCE, digestAlgorithm SEQUENCE, ... }
     const CBytes signerInfo(counterSignature.pbData, counterSignature.cbData);
@@ -259,7 +260,8 @@ std::optional<FILETIME> CounterSignatureTime(const CTrustApi& api, const CRYPT_A
         if (std::strcmp(attribute.pszObjId, szOID_RSA_signingTime) == 0 && attribute.cValue == 1 &&
             api.pfnCryptDecodeObjectEx(kCertEncoding, szOID_RSA_signingTime, attribute.rgValue[0].pbData,
                                        attribute.rgValue[0].cbData, 0, nullptr, &time, &nTimeBytes) &&
-            ChainTrusted(api, authority.get(), hStore, &time, szOID_PKIX_KP_TIMESTAMP_SIGNING, CERT_CHAIN_POLICY_BASE))
+            ChainTrusted(api, authority.get(), hStore, &time, szOID_PKIX_KP_TIMESTAMP_SIGNING, CERT_CHAIN_POLICY_BASE,
+                         urls))
             return time;
     }
     return {};
@@ -267,7 +269,8 @@ std::optional<FILETIME> CounterSignatureTime(const CTrustApi& api, const CRYPT_A
 
 }  // namespace
 
-std::optional<FILETIME> TrustedStampTime(const CTrustApi& api, HCRYPTMSG hMessage, HCERTSTORE hStore)
+std::optional<FILETIME> TrustedStampTime(const CTrustApi& api, HCRYPTMSG hMessage, HCERTSTORE hStore,
+                                         ECertificateUrls urls)
 {
     // The signer as a whole: its signature (the encrypted digest) and its unauthenticated attributes, where the
     // stamps are (Wine answers neither CMSG_ENCRYPTED_DIGEST nor the attributes on their own reliably).
@@ -282,9 +285,9 @@ std::optional<FILETIME> TrustedStampTime(const CTrustApi& api, HCRYPTMSG hMessag
             continue;
         std::optional<FILETIME> time;
         if (std::strcmp(attribute.pszObjId, szOID_RFC3161_counterSign) == 0)
-            time = TokenTime(api, attribute.rgValue[0], signature);
+            time = TokenTime(api, attribute.rgValue[0], signature, urls);
         else if (std::strcmp(attribute.pszObjId, szOID_RSA_counterSign) == 0)
-            time = CounterSignatureTime(api, attribute.rgValue[0], signature, hStore);
+            time = CounterSignatureTime(api, attribute.rgValue[0], signature, hStore, urls);
         if (time)
             return time;
     }

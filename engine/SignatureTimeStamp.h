@@ -8,4 +8,5 @@
 // The time of the signer's first valid time stamp: an RFC 3161 token, or the older Authenticode counter-signature.
 // Valid means: signed by an authority whose chain is trusted at that time for time stamping, over this very
 // signature. hMessage is the file's signed message and hStore its certificates. None when there is no valid stamp.
-std::optional<FILETIME> TrustedStampTime(const CTrustApi& api, HCRYPTMSG hMessage, HCERTSTORE hStore);
+std::optional<FILETIME> TrustedStampTime(const CTrustApi& api, HCRYPTMSG hMessage, HCERTSTORE hStore,
+                                         ECertificateUrls urls);

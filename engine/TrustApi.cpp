@@ -3,6 +3,8 @@
 
 #include "SystemLibrary.h"
 
+#include <cstddef>
+
 namespace {
 
 bool Load(CTrustApi& api)
@@ -56,30 +58,69 @@ CCertificate FindSigner(const CTrustApi& api, HCERTSTORE hStore, const CERT_INFO
         api.pfnCertFindCertificateInStore(hStore, kCertEncoding, 0, CERT_FIND_SUBJECT_CERT, &signer, nullptr));
 }
 
-bool ChainTrusted(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraStore, const FILETIME* pTime,
-                  LPCSTR pszUsage, LPCSTR pszPolicy)
+namespace {
+
+struct CChainFreer {
+    void operator()(PCCERT_CHAIN_CONTEXT pChain) const { TrustApi()->pfnCertFreeCertificateChain(pChain); }
+};
+using CChain = std::unique_ptr<const CERT_CHAIN_CONTEXT, CChainFreer>;
+
+// The chain of pCert for the use pszUsage at *pTime (null: now), with the flags that say what it checks, or none.
+CChain BuildChain(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraStore, const FILETIME* pTime,
+                  LPCSTR pszUsage, DWORD dwFlags, DWORD dwUrlRetrievalMs)
 {
     LPSTR usages[] = {const_cast<LPSTR>(pszUsage)};
     CERT_CHAIN_PARA para = {};
-    para.cbSize = sizeof para;
+    // The fields Windows 7 knows, the retrieval time-out among them.
+    para.cbSize = offsetof(CERT_CHAIN_PARA, pStrongSignPara);
     para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    para.dwUrlRetrievalTimeout = dwUrlRetrievalMs;
     FILETIME time = pTime != nullptr ? *pTime : FILETIME{};
     PCCERT_CHAIN_CONTEXT pChain = nullptr;
-    if (!api.pfnCertGetCertificateChain(nullptr, pCert, pTime != nullptr ? &time : nullptr, hExtraStore, &para, 0,
-                                        nullptr, &pChain))
+    if (!api.pfnCertGetCertificateChain(nullptr, pCert, pTime != nullptr ? &time : nullptr, hExtraStore, &para,
+                                        dwFlags, nullptr, &pChain))
+        return nullptr;
+    return CChain(pChain);
+}
+
+}  // namespace
+
+bool ChainTrusted(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraStore, const FILETIME* pTime,
+                  LPCSTR pszUsage, LPCSTR pszPolicy, ECertificateUrls urls)
+{
+    // A missing issuer may be fetched over its AIA address, as Windows does, within Windows' limit for one retrieval.
+    const CChain pChain = urls == ECertificateUrls::CacheOnly
+                              ? BuildChain(api, pCert, hExtraStore, pTime, pszUsage, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, 0)
+                              : BuildChain(api, pCert, hExtraStore, pTime, pszUsage, 0,
+                                           CERT_CHAIN_URL_RETRIEVAL_TIMEOUT_MILLISECONDS_DEFAULT);
+    if (!pChain)
         return false;
     CERT_CHAIN_POLICY_PARA policy = {};
     policy.cbSize = sizeof policy;
     CERT_CHAIN_POLICY_STATUS status = {};
     status.cbSize = sizeof status;
     // The chain's own status is read as well: Wine's policies let a partial chain or a wrong usage pass. Revocation
-    // is not asked for, so its status cannot count.
+    // is not asked for here (ChainRevoked is), so its status cannot count.
     constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
-    const bool bTrusted = (pChain->TrustStatus.dwErrorStatus & ~kRevocationUnknown) == CERT_TRUST_NO_ERROR &&
-                          api.pfnCertVerifyCertificateChainPolicy(pszPolicy, pChain, &policy, &status) &&
-                          status.dwError == ERROR_SUCCESS;
-    api.pfnCertFreeCertificateChain(pChain);
-    return bTrusted;
+    return (pChain->TrustStatus.dwErrorStatus & ~kRevocationUnknown) == CERT_TRUST_NO_ERROR &&
+           api.pfnCertVerifyCertificateChainPolicy(pszPolicy, pChain.get(), &policy, &status) &&
+           status.dwError == ERROR_SUCCESS;
+}
+
+bool ChainRevoked(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraStore, const FILETIME* pTime,
+                  LPCSTR pszUsage, ECertificateUrls urls)
+{
+    // Fetching, the time-out is for all of the chain's revocation retrievals together, as Windows' default is.
+    const CChain pChain =
+        urls == ECertificateUrls::CacheOnly
+            ? BuildChain(api, pCert, hExtraStore, pTime, pszUsage,
+                         CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY |
+                             CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL,
+                         0)
+            : BuildChain(api, pCert, hExtraStore, pTime, pszUsage,
+                         CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT,
+                         CERT_CHAIN_REV_ACCUMULATIVE_URL_RETRIEVAL_TIMEOUT_MILLISECONDS_DEFAULT);
+    return pChain && (pChain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_REVOKED) != 0;
 }

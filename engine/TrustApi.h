@@ -56,7 +56,16 @@ std::vector<BYTE> MessageParam(const CTrustApi& api, HCRYPTMSG hMessage, DWORD d
 // The certificate in hStore that a signer's CERT_INFO (issuer and serial number) names, or none.
 CCertificate FindSigner(const CTrustApi& api, HCERTSTORE hStore, const CERT_INFO& signer);
 
+// Where a check may get what its certificates name by address (issuers over AIA, revocation lists, OCSP answers):
+// the network, within Windows' own limits for such retrievals, or the cache alone (no wait on any address).
+enum class ECertificateUrls { Fetch, CacheOnly };
+
 // The certificate chains to a trusted root, with no error in the chain, each certificate valid at *pTime (null:
 // now) and made for the use pszUsage (an extended key usage), and the chain passes the policy pszPolicy.
 bool ChainTrusted(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraStore, const FILETIME* pTime,
-                  LPCSTR pszUsage, LPCSTR pszPolicy);
+                  LPCSTR pszUsage, LPCSTR pszPolicy, ECertificateUrls urls);
+
+// A certificate of the chain, all but its root, is listed as revoked by its CRL or OCSP responder. Revocation data
+// that cannot be had counts as no listing, as Authenticode's offline rule has it.
+bool ChainRevoked(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraStore, const FILETIME* pTime,
+                  LPCSTR pszUsage, ECertificateUrls urls);

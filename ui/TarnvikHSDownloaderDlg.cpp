@@ -160,7 +160,13 @@ CTarnvikHSDownloaderDlg::CTarnvikHSDownloaderDlg()
 {
 }
 
-CTarnvikHSDownloaderDlg::~CTarnvikHSDownloaderDlg() = default;
+// The window is gone by now, so a worker makes no more window calls that could wait for this thread. A job still
+// running (Alt+F4 ends the dialog without stopping it, and a stop may outlast the quit wait) is asked to stop and
+// given the quit wait to leave, so that it removes what it must before the process ends with it.
+CTarnvikHSDownloaderDlg::~CTarnvikHSDownloaderDlg()
+{
+    StopDownloadJob(*m_job, nullptr);
+}
 
 void CTarnvikHSDownloaderDlg::DoDataExchange(CDataExchange* pDX)
 {

@@ -134,12 +134,12 @@ tarnvik_sign_server() {
 # Code-signing certificates for signed test installers: the test publisher through the test authority, the same
 # name self-signed, another publisher through the test authority; and for the harder cases of the signature check,
 # the pinned name made only for server authentication, the pinned name followed by a NUL and more, the pinned
-# publisher's certificate valid from 20 to 10 days ago (expired), and a time-stamping authority through each test
-# authority.
+# publisher's certificate valid from 20 to 10 days ago (expired), a time-stamping authority through each test
+# authority, and the pinned name through a second authority that the prefix trusts too (its issuer is not pinned).
 TARNVIK_TEST_PUBLISHER="Tarnvik Test Publisher"
 tarnvik_make_codesign() {
     local dir=$TARNVIK_STATE/tls
-    [ -f "$dir/untrusted-tsa.crt" ] && return 0
+    [ -f "$dir/second-ca-publisher.crt" ] && return 0
     local signing='basicConstraints=CA:FALSE;keyUsage=critical,digitalSignature;extendedKeyUsage=codeSigning'
     local stamping='basicConstraints=CA:FALSE;keyUsage=critical,digitalSignature;extendedKeyUsage=critical,timeStamping'
     tarnvik_issue codesign "$TARNVIK_TEST_PUBLISHER" ca "$signing" 825
@@ -154,7 +154,11 @@ tarnvik_make_codesign() {
     cat "$dir/nul-publisher.crt" "$dir/ca.crt" >"$dir/nul-publisher-chain.pem"
     tarnvik_issue tsa "Tarnvik Test Time Stamping" ca "$stamping" 3650 -30d
     tarnvik_issue untrusted-tsa "Tarnvik Untrusted Time Stamping" untrusted-ca "$stamping" 3650 -30d
-    [ -f "$dir/untrusted-tsa.crt" ] || die "could not make the code-signing certificates"
+    faketime -f -30d openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -keyout "$dir/second-ca.key" \
+        -out "$dir/second-ca.crt" -subj "/CN=Tarnvik Test second ca" -addext "basicConstraints=critical,CA:TRUE" \
+        -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+    tarnvik_issue second-ca-publisher "$TARNVIK_TEST_PUBLISHER" second-ca "$signing" 825
+    [ -f "$dir/second-ca-publisher.crt" ] || die "could not make the code-signing certificates"
 }
 
 # Turns the "~" of the certificate's subject into a NUL and signs it again with the issuer's key: openssl takes no
@@ -182,15 +186,17 @@ subprocess.run(["openssl", "x509", "-inform", "DER", "-out", cert], input=bytes(
 PY
 }
 
-# Adds the test authority to the prefix's own root store (HKCU), never to the host's.
+# Adds the two trusted test authorities to the prefix's own root store (HKCU), never to the host's.
 tarnvik_trust_ca() {
-    local der sha1 len blob
-    der=$(openssl x509 -in "$TARNVIK_STATE/tls/ca.crt" -outform der | od -An -v -tx1 | tr -d ' \n' | tr a-f A-F)
-    sha1=$(openssl x509 -in "$TARNVIK_STATE/tls/ca.crt" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
-    len=$(( ${#der} / 2 ))
-    blob=$(printf '2000000001000000%02X%02X%02X%02X%s' $((len & 255)) $((len >> 8 & 255)) $((len >> 16 & 255)) $((len >> 24 & 255)) "$der")
-    "$WINE64" reg add "HKCU\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\$sha1" \
-        /v Blob /t REG_BINARY /d "$blob" /f >/dev/null 2>&1 || die "could not trust the test authority in the prefix"
+    local der sha1 len blob ca
+    for ca in ca second-ca; do
+        der=$(openssl x509 -in "$TARNVIK_STATE/tls/$ca.crt" -outform der | od -An -v -tx1 | tr -d ' \n' | tr a-f A-F)
+        sha1=$(openssl x509 -in "$TARNVIK_STATE/tls/$ca.crt" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+        len=$(( ${#der} / 2 ))
+        blob=$(printf '2000000001000000%02X%02X%02X%02X%s' $((len & 255)) $((len >> 8 & 255)) $((len >> 16 & 255)) $((len >> 24 & 255)) "$der")
+        "$WINE64" reg add "HKCU\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\$sha1" \
+            /v Blob /t REG_BINARY /d "$blob" /f >/dev/null 2>&1 || die "could not trust the test authority $ca in the prefix"
+    done
 }
 
 # The private prefix: Chinese font replacements, unmanaged windows, the trusted test authority.

@@ -110,18 +110,27 @@ TEST(DownloadJob, DownloadsTheFixedAddressAndReportsDone)
     EXPECT_LE(nQuery, nAfter);
 }
 
-TEST(DownloadJob, FailureIsTheOneFinalNotice)
+// The test build pins a publisher: a download that fails leaves no file under an installer's name.
+TEST(DownloadJob, FailureIsTheOneFinalNoticeAndLeavesNoFile)
 {
-    CJobFixture fixture;
-    fixture.server.On(testenv::kInstallerPath, CServerScript().Send(CServerScript::Head(404, 0)));
-    ASSERT_TRUE(fixture.Start(fixture.strFolder));
-    ASSERT_TRUE(fixture.WaitForWorker());
-    wintest::PumpFor(100);  // a second final notice would have arrived by now
+    const std::string body = SignedInstaller();
+    const std::pair<const char*, CServerScript> rows[] = {
+        {"not found", CServerScript().Send(CServerScript::Head(404, 0))},
+        {"a body shorter than its length", CServerScript().Send(CServerScript::Head(200, body.size() + 1) + body)},
+    };
+    for (const auto& [pszName, script] : rows) {
+        SCOPED_TRACE(pszName);
+        CJobFixture fixture;
+        fixture.server.On(testenv::kInstallerPath, script);
+        ASSERT_TRUE(fixture.Start(fixture.strFolder));
+        ASSERT_TRUE(fixture.WaitForWorker());
+        wintest::PumpFor(100);  // a second final notice would have arrived by now
 
-    EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_FAILED}));
-    EXPECT_EQ(fixture.runningAtFinalNotice, std::vector<bool>{false});
-    EXPECT_FALSE(ReadWholeFile(fixture.pJob->GetTargetPath()));
-    EXPECT_FALSE(fixture.AnyDisplayVisible());
+        EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_FAILED}));
+        EXPECT_EQ(fixture.runningAtFinalNotice, std::vector<bool>{false});
+        EXPECT_FALSE(ReadWholeFile(fixture.pJob->GetTargetPath()));
+        EXPECT_FALSE(fixture.AnyDisplayVisible());
+    }
 }
 
 TEST(DownloadJob, EmptyFolderStartsThenFailsWithoutRequest)
@@ -188,7 +197,23 @@ TEST(DownloadJob, StopEndsARunningJobWithinTheQuitWait)
     ASSERT_TRUE(fixture.WaitForWorker());
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_FAILED}));
     EXPECT_EQ(fixture.pJob->m_strOutcome, outcome::kStopped);
-    EXPECT_EQ(ReadWholeFile(fixture.pJob->GetTargetPath()), body.substr(0, 1000));
+    EXPECT_FALSE(ReadWholeFile(fixture.pJob->GetTargetPath())) << "the pinned build leaves no unchecked file";
+}
+
+TEST(DownloadJob, StopBeforeTheWorkerBeginsOpensNothing)
+{
+    CJobFixture fixture;
+    fixture.server.On(testenv::kInstallerPath, CServerScript::Complete(SignedInstaller()));
+    // The worker's first window call waits for this thread: it cannot be inside its job yet.
+    ASSERT_TRUE(fixture.Start(fixture.strFolder));
+    EXPECT_TRUE(StopDownloadJob(*fixture.pJob, fixture.displays.Window()));
+    EXPECT_TRUE(fixture.pJob->m_bStop);
+
+    ASSERT_TRUE(fixture.WaitForWorker());
+    EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_FAILED}));
+    EXPECT_EQ(fixture.server.RequestCount(), 0u);
+    WIN32_FIND_DATAA found;
+    EXPECT_EQ(FindFirstFileA((fixture.strFolder + "*.exe").c_str(), &found), INVALID_HANDLE_VALUE);
 }
 
 TEST(DownloadJob, StopWithoutARunningJobDoesNotWait)

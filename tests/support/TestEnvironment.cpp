@@ -23,6 +23,44 @@ std::string InstallerFile(const char* pszSigning)
     return std::string(TARNVIK_TEST_INSTALLERS_DIR "\\") + pszSigning + ".exe";
 }
 
+std::string RevocationListFile()
+{
+    return TARNVIK_TEST_INSTALLERS_DIR "\\revocable\\revocation.crl";
+}
+
+std::string RevocationListPath(const char* pszPublisher)
+{
+    std::istringstream token(ReadWholeFile(TARNVIK_TEST_INSTALLERS_DIR "\\revocable\\crl-token").value_or(""));
+    std::string strToken;
+    token >> strToken;
+    return "/crl/" + strToken + "/" + pszPublisher + ".crl";
+}
+
+void ForgetFetchedCertificateData(std::initializer_list<std::string> addresses)
+{
+    // Loaded here: a test program that imported WinINet could not show that the program loads it only at run time.
+    using CDeleteUrlCacheEntry = BOOL(WINAPI*)(LPCSTR);
+    const auto pfnDeleteUrlCacheEntry = reinterpret_cast<CDeleteUrlCacheEntry>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"wininet.dll"), "DeleteUrlCacheEntryA")));
+    for (const std::string& strAddress : addresses) {
+        if (pfnDeleteUrlCacheEntry != nullptr)
+            pfnDeleteUrlCacheEntry(strAddress.c_str());
+    }
+    wchar_t profile[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+    for (const wchar_t* pszPart : {L"Content", L"MetaData"}) {
+        const std::wstring strFolder = std::wstring(profile) + L"\\AppData\\LocalLow\\Microsoft\\CryptnetUrlCache\\" + pszPart;
+        WIN32_FIND_DATAW found;
+        const HANDLE hFind = FindFirstFileW((strFolder + L"\\*").c_str(), &found);
+        if (hFind == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            DeleteFileW((strFolder + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(hFind, &found));
+        FindClose(hFind);
+    }
+}
+
 std::string MakeScratchFolder(const char* tag)
 {
     char temp[MAX_PATH] = {};

@@ -1,6 +1,7 @@
 // Where the tests' servers and folders are: ports of the TLS fixture and scratch folders.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace testenv {
@@ -20,6 +21,16 @@ std::wstring StaticFolder();
 // only way the test build's pinned publisher passes with no time stamp), "selfsigned-publisher", and others. Its
 // path (narrow, ANSI code page).
 std::string InstallerFile(const char* pszSigning = "publisher");
+// The test authority's revocation list (DER) that the "revoked" and "unrevoked" publishers' certificates name; it
+// names "revoked" alone. The "crl-unreachable" publisher's names a port where nothing listens.
+std::string RevocationListFile();
+// Where a revocable publisher's certificate says its list is on the scripted server ("revoked", "unrevoked").
+std::string RevocationListPath(const char* pszPublisher);
+// Empties the system's cache of what certificate checks fetched (CryptnetUrlCache, as `certutil -urlcache * delete`
+// does) and forgets the object fetched from each of the addresses, so that a check fetches anew. Wine keeps a
+// revocation check's result in the first by serial number (and keeps "not revoked" even for a certificate it found
+// revoked), and the objects in WinINet's cache.
+void ForgetFetchedCertificateData(std::initializer_list<std::string> addresses = {});
 
 // A new, empty scratch folder under %TEMP% (narrow text in the ANSI code page, with a trailing backslash).
 std::string MakeScratchFolder(const char* tag);
