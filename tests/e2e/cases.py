@@ -107,9 +107,12 @@ class LateResolver:
             f.write(f"nameserver {self.ADDRESS}\n")
 
     def wrapper(self):
-        """The command that runs a program with this resolver alone."""
-        binds = f"mount --bind {self.hosts} /etc/hosts && mount --bind {self.resolv} /etc/resolv.conf"
-        return ["unshare", "--mount", "--propagation", "private", "sh", "-c", f'{binds} && exec "$@"', "late-name"]
+        """The command that runs a program with this resolver alone, in a mount namespace whose mounts are all private
+        (made so here, or already so inside the Wine 10 root, where / is no mount point), so that the two files
+        bound over this machine's are seen by the program alone."""
+        script = (f"mount --make-rprivate / 2>/dev/null; ! grep -q ' shared:' /proc/self/mountinfo && "
+                  f"mount --bind {self.hosts} /etc/hosts && mount --bind {self.resolv} /etc/resolv.conf && exec \"$@\"")
+        return ["unshare", "--mount", "--propagation", "unchanged", "sh", "-c", script, "late-name"]
 
     def serve(self):
         while True:
