@@ -6,6 +6,7 @@
 // into SCRATCH_FOLDER (with a trailing backslash) and are deleted afterwards.
 #include "InternetException.h"
 #include "InternetSession.h"
+#include "PathHelpers.h"
 #include "LongLinkProxy.h"
 #include "TarnvikHSDownloaderDlg.h"
 #include "TextConversion.h"
@@ -158,16 +159,24 @@ CDownloadFigures LayerReadLoop(const std::string& strUrl)
     return figures;
 }
 
-// The program's own path: CDownloadJob::Transfer on a worker thread, the dialog's thread pumping messages. With
+// The dialog's four displays, as a job gets them.
+CDownloadDisplays DisplaysOf(CTarnvikHSDownloaderDlg& dlg)
+{
+    return {dlg.m_progress, dlg.m_lblPercent, dlg.m_lblSize, dlg.m_lblSpeed};
+}
+
+// The program's own path: a job's transfer on a worker thread, the dialog's thread pumping messages. With
 // bShowProgress the worker refreshes the dialog's bar and labels as in the program; without, it has no window to
 // refresh (the transfer and the file alone). The downloaded file is deleted afterwards.
-CDownloadFigures DialogTransfer(CTarnvikHSDownloaderDlg& dlg, const std::string& strUrl, const std::string& strPath,
+CDownloadFigures DialogTransfer(CTarnvikHSDownloaderDlg& dlg, const std::string& strUrl, const std::string& strFolder,
                                 bool bShowProgress)
 {
-    CDownloadJob& job = *dlg.m_job;
-    job.m_hNotifyWnd = bShowProgress ? dlg.m_hWnd : nullptr;
-    job.m_bStop = false;
-    job.SetDisplays({dlg.m_progress, dlg.m_lblPercent, dlg.m_lblSize, dlg.m_lblSpeed});
+    CWorkerWindows windows;
+    windows.Set(bShowProgress ? dlg.m_hWnd : nullptr, DisplaysOf(dlg));
+    CTransferCounters counters;
+    const std::atomic<bool> bStop{false};
+    std::string strCreated;
+    CTransfer transfer(bStop, counters, strCreated, [&] { windows.Refresh(counters); });
     dlg.m_progress.SetPos(0);
     dlg.ShowDownloadingView();
 
@@ -180,9 +189,9 @@ CDownloadFigures DialogTransfer(CTarnvikHSDownloaderDlg& dlg, const std::string&
     std::thread probe(Probe, std::ref(run));
     std::thread worker([&] {
         const int64_t nStart = Ticks();
-        run.figures.bComplete = job.Transfer(strUrl, strPath);
+        run.figures.bComplete = transfer.Run(strUrl, strFolder, CDownloadJob::kFileName);
         run.figures.dSeconds = SecondsSince(nStart);
-        run.figures.nBytes = job.m_nDownloaded;
+        run.figures.nBytes = counters.m_nDownloaded;
         PostMessageW(run.hDialog, WM_DOWNLOAD_STATUS, run.figures.bComplete ? DL_STATUS_DONE : DL_STATUS_FAILED, 0);
         run.bTransferDone = true;
     });
@@ -197,7 +206,7 @@ CDownloadFigures DialogTransfer(CTarnvikHSDownloaderDlg& dlg, const std::string&
     probe.join();
     for (HWND hControl : {dlg.m_progress.m_hWnd, dlg.m_lblPercent.m_hWnd, dlg.m_lblSize.m_hWnd, dlg.m_lblSpeed.m_hWnd})
         RemoveWindowSubclass(hControl, CountRefreshes, 0);
-    DeleteFileA(strPath.c_str());
+    DeleteFileA(transfer.FilePath().c_str());
     return run.figures;
 }
 
@@ -278,10 +287,10 @@ double MedianMicroseconds(const CCallCost& cost)
 // under a label (what hiding and showing it causes) on the dialog's thread.
 void PrintRefreshCosts(CTarnvikHSDownloaderDlg& dlg)
 {
-    CDownloadJob& job = *dlg.m_job;
-    job.m_hNotifyWnd = dlg.m_hWnd;
-    job.SetDisplays({dlg.m_progress, dlg.m_lblPercent, dlg.m_lblSize, dlg.m_lblSpeed});
-    job.m_nTotalSize = 1000;
+    CWorkerWindows windows;
+    windows.Set(dlg.m_hWnd, DisplaysOf(dlg));
+    CTransferCounters counters;
+    counters.m_nTotalSize = 1000;
     dlg.ShowDownloadingView();
     const HWND hBar = dlg.m_progress, hLabel = dlg.m_lblPercent;
     RECT rcLabel = {};
@@ -295,12 +304,12 @@ void PrintRefreshCosts(CTarnvikHSDownloaderDlg& dlg)
         {"show", [&](int) { ShowWindow(hLabel, SW_SHOW); }, [&] { ShowWindow(hLabel, SW_HIDE); }},
         {"refresh, all new",
          [&](int i) {
-             job.m_nDownloaded = i % 2 ? 400 : 700;
-             job.m_nSpeed = i % 2 ? 5000 : 6000;
-             job.UpdateProgress();
+             counters.m_nDownloaded = i % 2 ? 400 : 700;
+             counters.m_nSpeed = i % 2 ? 5000 : 6000;
+             windows.Refresh(counters);
          },
          {}},
-        {"refresh, nothing new", [&](int) { job.UpdateProgress(); }, {}},
+        {"refresh, nothing new", [&](int) { windows.Refresh(counters); }, {}},
     };
     RunBesideTheDialog(dlg.m_hWnd, [&] {
         for (const CCallCost& cost : costs)
@@ -347,7 +356,7 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     const std::string strBase = WideToAnsi(argv[1]);
-    const std::string strScratch = WideToAnsi(argv[2]);
+    const std::string strScratch = EnsureTrailingSeparator(WideToAnsi(argv[2]));
     const int nPort = _wtoi(argv[3]);
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
@@ -360,9 +369,9 @@ int wmain(int argc, wchar_t** argv)
 
     const CDownloadFigures bare = BareReadLoop(strBase + kLargeFile);
     const CDownloadFigures layer = LayerReadLoop(strBase + kLargeFile);
-    const CDownloadFigures hidden = DialogTransfer(dlg, strBase + kLargeFile, strScratch + kLargeFile, false);
-    const CDownloadFigures small = DialogTransfer(dlg, strBase + kSmallFile, strScratch + kSmallFile, true);
-    const CDownloadFigures large = DialogTransfer(dlg, strBase + kLargeFile, strScratch + kLargeFile, true);
+    const CDownloadFigures hidden = DialogTransfer(dlg, strBase + kLargeFile, strScratch, false);
+    const CDownloadFigures small = DialogTransfer(dlg, strBase + kSmallFile, strScratch, true);
+    const CDownloadFigures large = DialogTransfer(dlg, strBase + kLargeFile, strScratch, true);
     PrintRefreshCosts(dlg);
     DestroyWindow(dlg.m_hWnd);
     PrintLongLinkFirstByte(nPort, kSmallFile);

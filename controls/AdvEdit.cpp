@@ -7,6 +7,8 @@
 #include "TextConversion.h"
 #include "WindowDC.h"
 
+#include <utility>
+
 namespace {
 
 constexpr COLORREF kPasswordPromptColour = RGB(192, 192, 192);
@@ -157,8 +159,9 @@ LRESULT CAdvEdit::OnEraseBkgnd(HDC hDC)
 HBRUSH CAdvEdit::CtlColor(HDC hDC)
 {
     // The owner writes m_clrBack directly: the brush follows it here, before the platform paints with it.
-    if (m_clrBackBrush != m_clrBack) {
-        m_hbrBack.CreateSolidBrush(m_clrBack);
+    // The old brush goes only once the new one is made: until then the box keeps painting with it.
+    if (CBrush brush; m_clrBackBrush != m_clrBack && brush.CreateSolidBrush(m_clrBack)) {
+        m_hbrBack = std::move(brush);
         m_clrBackBrush = m_clrBack;
     }
     ::SetBkColor(hDC, (m_dwOptions & kOptionHoverBack) && m_bHover ? m_clrBackHover : m_clrBack);

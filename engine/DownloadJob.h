@@ -1,41 +1,25 @@
-// The download job record shared by the main dialog and its download worker, and the worker itself.
+// The download job: the record the main dialog and its worker share, starting and stopping a job, and the worker.
+//
+// How the dialog uses the engine:
+//   - keep the record as std::shared_ptr<CDownloadJob> (make_shared once, reuse it for every job);
+//   - on Download / Redownload, after the folder is validated and created: StartDownloadJob;
+//   - handle WM_DOWNLOAD_STATUS: DL_STATUS_STARTED, then exactly one of DL_STATUS_DONE / DL_STATUS_FAILED
+//     (m_bRunning is already false when the final one arrives); after DONE, GetTargetPath() names the file;
+//   - on the quit paths that stop a download: StopDownloadJob, then end the dialog.
+// One download, from the top: StartDownloadJob starts the worker (DownloadThreadProc), whose Run builds the address,
+// has the transfer (Transfer.h) write the file, checks the publisher's signature (InstallerSignature.h), and reports
+// through the worker's windows (WorkerWindows.h): the notices and the four displays.
 #pragma once
+
+#include "Transfer.h"
+#include "WorkerWindows.h"
 
 #include <windows.h>
 
 #include <atomic>
-#include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
 
-class CHttpFile;
-
-// The engine's status notice, posted (never sent) to m_hNotifyWnd with lParam 0 and a DL_STATUS_ code in wParam.
-constexpr UINT WM_DOWNLOAD_STATUS = WM_USER + 1000;
-constexpr WPARAM DL_STATUS_STARTED = 11030;  // first notice of every job, posted when its worker begins
-constexpr WPARAM DL_STATUS_DONE = 11029;     // final: the whole file was received and written
-constexpr WPARAM DL_STATUS_FAILED = 11028;   // final: every other outcome (stop, empty folder, network, disk,
-                                             // signature, an unexpected error)
-
-// The four displays the worker keeps current: window handles of the notify window's own controls, not owned.
-struct CDownloadDisplays {
-    HWND hProgress = nullptr;      // progress bar (control 1002), range 0..100
-    HWND hPercentLabel = nullptr;  // static showing the percentage text (control 1003)
-    HWND hSizeLabel = nullptr;     // static showing the file size text (control 1008)
-    HWND hSpeedLabel = nullptr;    // static showing the speed text (control 1012)
-};
-
-// One record serves every download of a run of the program. The dialog keeps it in a std::shared_ptr and
-// starts and stops jobs with StartDownloadJob / StopDownloadJob (DownloadJobControl.h); the worker holds its
-// own reference, so the record outlives every thread that can still touch it.
-//
-// The record is declared here alone; its operations live by concern, each file calling only those below it:
-//   DownloadJobWorker.cpp    the worker thread and the job body (DownloadThreadProc, Run)
-//   DownloadJobTransfer.cpp  the HTTP transfer into the target file (Transfer)
-//   DownloadJobDisplays.cpp  the four displays: labels, showing and hiding, refreshes and their texts
-//
-// The engine reaches the displays only through window handles. Once m_hNotifyWnd is no longer a window,
-// the worker makes no more window calls (no refresh, no notice, no hiding).
 class CDownloadJob {
 public:
     // The file every job writes, or a numbered variant of it (TarnvikBrowser1.exe ...).
@@ -45,74 +29,64 @@ public:
     CDownloadJob(const CDownloadJob&) = delete;
     CDownloadJob& operator=(const CDownloadJob&) = delete;
 
-    HWND m_hNotifyWnd = nullptr;          // the main dialog; receives WM_DOWNLOAD_STATUS
-    std::atomic<bool> m_bStop{false};     // stop request: set by the dialog when it quits during a job
-    CDownloadDisplays m_displays;         // set at every start (SetDisplays)
-    int64_t m_nTotalSize = 0;             // declared length of the file in bytes
-    int64_t m_nDownloaded = 0;            // bytes received and written in the current transfer
-    int64_t m_nSpeed = 0;                 // bytes per second of the last completed speed sample
-    std::string m_strTargetPath;          // the file the current or last job writes (narrow, ANSI code page)
-    std::string m_strFolder;              // the chosen download folder (narrow)
-
+    // The stop request: set when the dialog quits during a job.
+    std::atomic<bool> m_bStop{false};
     // A job ends in two steps: Run returns, then the worker posts its final notice and hides the displays with
-    // window calls that the dialog's thread carries out. Hence two flags.
-    // m_bRunning: true while Run runs (cleared by the worker when Run throws). StopDownloadJob waits on it: it sleeps
-    // without pumping messages, so a window call of the worker would wait for it in turn, for the full 3 s.
+    // window calls that the dialog's thread carries out. Hence two flags. m_bRunning: true while Run runs (cleared
+    // by the worker when Run throws). StopDownloadJob waits on it: it sleeps without pumping messages, so a window
+    // call of the worker would wait for it in turn, for the full 3 s.
     std::atomic<bool> m_bRunning{false};
-    // m_bWorkerActive: set by StartDownloadJob before the thread exists, cleared after the worker's last window
-    // call. StartDownloadJob refuses a new job while it is set, so that no old worker hides a new job's displays.
-    std::atomic<bool> m_bWorkerActive{false};
 
-    // How the last transfer ended, in words (narrow, GBK); shown nowhere, kept for diagnosis and tests.
-    std::string m_strOutcome;
-
-    // Takes the bar and, through SetLabels, the labels: the one way the displays are set.
-    void SetDisplays(const CDownloadDisplays& displays);
-    // Stores the three labels and empties their texts, and forgets what the displays showed (the next
-    // refresh sets the bar); does nothing when any of them is null.
-    void SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLabel);
+    // The file the current or last job writes (narrow, ANSI code page); empty when it created none.
     std::string GetTargetPath() const { return m_strTargetPath; }
+    // The chosen download folder (narrow).
     std::string GetFolder() const { return m_strFolder; }
+    // How the last job ended, in words (an outcome:: text): shown nowhere, kept for diagnosis.
+    const std::string& GetOutcome() const { return m_strOutcome; }
+    // From a start until the worker's last window call: no new job may start meanwhile.
+    bool IsWorkerActive() const { return m_bWorkerActive; }
+
+private:
+    friend bool StartDownloadJob(const std::shared_ptr<CDownloadJob>&, const std::string&, HWND,
+                                 const CDownloadDisplays&);
 
     // The worker's body; the thread that runs it holds its own reference to the record (StartDownloadJob).
     static void DownloadThreadProc(CDownloadJob& job);
-
     // The job body on the worker thread: true when the file was downloaded completely and, when the build pins a
     // publisher, carries its valid signature; in such a build every other download deletes its file.
     bool Run();
-
-    // Fetches the address into the file at strTargetPath; true when the whole declared length was written
-    // and no stop was requested.
-    bool Transfer(const std::string& strAddress, const std::string& strTargetPath);
-
+    // Fetches the address into a new file of the folder; true when the whole declared length was written and no
+    // stop was requested. The file it created, if any, becomes the target path.
+    bool Transfer(const std::string& strAddress, const std::string& strFolder);
     // Puts the counters into the bar and the three labels (worker thread).
     void UpdateProgress();
 
-    std::string FormatSizeText() const;
-    static std::string FormatSpeedText(int64_t nSpeed);
-    // Empty when nDownloaded exceeds nTotalSize.
-    static std::string FormatPercentText(int64_t nTotalSize, int64_t nDownloaded);
-    // Sets a non-empty text and hides and shows the label so its transparent background is redrawn.
-    static bool SetLabelText(HWND hLabel, const std::string& strText);
-
-private:
-    enum class ELoopEnd { Normal, Stopped, WriteFailed };
-
-    // From an opened response to a closed target file: checks, the file and the read loop.
-    bool ReceiveBody(CHttpFile& response, const std::string& strTargetPath);
-    // Reads the body into pFile until nRemaining reaches 0, the body ends, a stop or a short write.
-    ELoopEnd ReadBody(CHttpFile& response, FILE* pFile, int32_t& nRemaining);
-    // The clock of the request's query and of the speed samples: whole seconds since 1970, low 32 bits.
-    static uint32_t ClockSeconds();
-    // True while the notify window exists: the only time the worker may call into the windows.
-    bool WindowsAlive() const;
-    void ShowDisplays(int nCmdShow) const;
-    // SetLabelText unless strText is empty or already shown (strShown, which it then updates).
-    void ShowLabelText(HWND hLabel, const std::string& strText, std::string& strShown);
-
-    // The last transfer created its file, m_strTargetPath (a file that was not created is never deleted).
-    bool m_bTargetCreated = false;
-    // What the worker last put on the displays during this job; -1: the bar's position is not known.
-    int m_nShownPosition = -1;
-    std::string m_strShownPercent, m_strShownSpeed, m_strShownSize;
+    CWorkerWindows m_windows;     // the dialog and its four displays, set at every start
+    CTransferCounters m_counters;
+    std::string m_strTargetPath;
+    std::string m_strFolder;
+    std::string m_strOutcome;
+    // Set by StartDownloadJob before the thread exists, cleared after the worker's last window call. StartDownloadJob
+    // refuses a new job while it is set, so that no old worker hides a new job's displays.
+    std::atomic<bool> m_bWorkerActive{false};
 };
+
+// Starts a job on pJob in a new detached worker thread, after the dialog has validated and created strFolder.
+// Call it on the dialog's (user interface) thread. The worker shows the displays, posts DL_STATUS_STARTED,
+// downloads into strFolder, posts DL_STATUS_DONE or DL_STATUS_FAILED, then hides the displays. Its window
+// calls are synchronous calls into the dialog's thread, so that thread must keep pumping messages.
+//
+// One job at a time: returns false, and changes nothing, while the worker of an earlier job has not made its
+// last window call (it hides the displays just after its final notice). Returns false as well when the thread
+// cannot be created; the record is then free for the next start and no notice will come.
+// The bar and the labels are taken from displays at every start, so that the record always works on the
+// controls of the window it notifies; the labels are emptied.
+bool StartDownloadJob(const std::shared_ptr<CDownloadJob>& pJob, const std::string& strFolder, HWND hNotifyWnd,
+                      const CDownloadDisplays& displays);
+
+// For the dialog's quit path: if a worker is active, asks it to stop (one that has not begun its job yet then
+// opens nothing); if it is inside its job, hides hDialog (if any) and waits up to 3 s (100 ms steps) for it to
+// leave it. Messages are not pumped meanwhile. Returns true when no job is running any more; the dialog may end
+// either way: the worker keeps its own reference to the record and makes no window calls once hNotifyWnd is
+// destroyed.
+bool StopDownloadJob(CDownloadJob& job, HWND hDialog);

@@ -70,8 +70,8 @@ public:
                                      CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY, 0,
                                      nullptr, nullptr, nullptr, &hStore, &hMessage, nullptr))
             return;
-        m_store.reset(hStore);
-        m_message.reset(hMessage);
+        m_store = api.OwnStore(hStore);
+        m_message = api.OwnMessage(hMessage);
         const std::vector<BYTE> signerInfo = MessageParam(api, hMessage, CMSG_SIGNER_CERT_INFO_PARAM);
         if (!signerInfo.empty())
             m_signer = FindSigner(api, hStore, *reinterpret_cast<const CERT_INFO*>(signerInfo.data()));
@@ -86,7 +86,7 @@ public:
              CommonName(m_api, m_signer.get(), CERT_NAME_ISSUER_FLAG) != std::wstring_view(kPinnedIssuer)))
             return false;
         m_stamped = TrustedStampTime(m_api, m_message.get(), m_store.get(), m_urls);
-        if (m_stamped && m_api.pfnCertVerifyTimeValidity(&*m_stamped, m_signer->pCertInfo) != 0)
+        if (m_stamped && m_api.pfnCertVerifyTimeValidity(&*m_stamped, m_signer.get()->pCertInfo) != 0)
             m_stamped.reset();
         return ChainTrusted(m_api, m_signer.get(), m_store.get(), Time(), szOID_PKIX_KP_CODE_SIGNING,
                             CERT_CHAIN_POLICY_AUTHENTICODE, m_urls);
@@ -103,9 +103,9 @@ private:
 
     const CTrustApi& m_api;
     const ECertificateUrls m_urls;
-    CStore m_store;
-    CMessage m_message;
-    CCertificate m_signer;
+    CUniqueCertStore m_store;
+    CUniqueCryptMsg m_message;
+    CUniqueCertContext m_signer;
     std::optional<FILETIME> m_stamped;
 };
 
@@ -113,16 +113,10 @@ private:
 // worker waits for each part no longer than Windows would, and the thread is left to end on its own.
 struct CFetchingCheck {
     std::wstring strPath;
-    HANDLE hTrustKnown = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE hRevocationKnown = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CUniqueKernelHandle hTrustKnown{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    CUniqueKernelHandle hRevocationKnown{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<bool> bTrusted{false};
     std::atomic<bool> bRevoked{false};
-
-    ~CFetchingCheck()
-    {
-        CloseHandle(hTrustKnown);
-        CloseHandle(hRevocationKnown);
-    }
 
     static void Run(CFetchingCheck& check)
     {
@@ -130,13 +124,13 @@ struct CFetchingCheck {
             const CTrustApi& api = *TrustApi();
             CSigner signer(api, check.strPath, ECertificateUrls::Fetch);
             check.bTrusted = DigestMatches(api, check.strPath, ECertificateUrls::Fetch) && signer.Trusted();
-            SetEvent(check.hTrustKnown);
+            SetEvent(check.hTrustKnown.get());
             check.bRevoked = check.bTrusted && signer.Revoked();
         } catch (...) {  // out of memory: not trusted
         }
         // Both are known now, also when the check threw.
-        SetEvent(check.hTrustKnown);
-        SetEvent(check.hRevocationKnown);
+        SetEvent(check.hTrustKnown.get());
+        SetEvent(check.hRevocationKnown.get());
     }
 };
 
@@ -161,13 +155,13 @@ bool IsTrustedInstaller(const std::string& strPath, ECertificateUrls urls)
     }
     const auto pCheck = std::make_shared<CFetchingCheck>();
     pCheck->strPath = strWidePath;
-    if (pCheck->hTrustKnown == nullptr || pCheck->hRevocationKnown == nullptr ||
-        !StartDetachedThread(pCheck, CFetchingCheck::Run))
+    if (!pCheck->hTrustKnown || !pCheck->hRevocationKnown || !StartDetachedThread(pCheck, CFetchingCheck::Run))
         return false;
     // A chain not built in time is not trusted; revocation data not had in time is unobtainable, which does not refuse.
-    if (WaitForSingleObject(pCheck->hTrustKnown, kTrustBoundMs) != WAIT_OBJECT_0 || !pCheck->bTrusted)
+    if (WaitForSingleObject(pCheck->hTrustKnown.get(), kTrustBoundMs) != WAIT_OBJECT_0 || !pCheck->bTrusted)
         return false;
-    return WaitForSingleObject(pCheck->hRevocationKnown, kRevocationBoundMs) != WAIT_OBJECT_0 || !pCheck->bRevoked;
+    return WaitForSingleObject(pCheck->hRevocationKnown.get(), kRevocationBoundMs) != WAIT_OBJECT_0 ||
+           !pCheck->bRevoked;
 }
 
 CHeldInstaller::CHeldInstaller(const std::string& strPath)
@@ -177,10 +171,9 @@ CHeldInstaller::CHeldInstaller(const std::string& strPath)
         return;
     }
     // Read sharing only: the checks and the start read the file, nobody may write, rename or delete it meanwhile.
-    const HANDLE hFile = CreateFileW(AnsiToWide(strPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    m_hFile.reset(CreateFileW(AnsiToWide(strPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_hFile)
         return;
-    m_pFile.reset(hFile);
     m_bTrusted = IsTrustedInstaller(strPath, ECertificateUrls::CacheOnly);
 }

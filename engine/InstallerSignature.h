@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 // True when the build pins no publisher (TARNVIK_INSTALLER_SIGNER), or when all of these hold:
@@ -39,10 +38,7 @@ public:
     bool Trusted() const { return m_bTrusted; }
 
 private:
-    struct CHandleCloser {
-        void operator()(HANDLE hFile) const { CloseHandle(hFile); }
-    };
     // Closed with the object, and also when the check throws in the constructor.
-    std::unique_ptr<void, CHandleCloser> m_pFile;
+    CUniqueFileHandle m_hFile;
     bool m_bTrusted = false;
 };

@@ -178,11 +178,11 @@ bool ReadGeneralizedTime(CBytes text, FILETIME& time)
 }
 
 // A signed message decoded; none when it is no message.
-CMessage DecodeMessage(const CTrustApi& api, CBytes der)
+CUniqueCryptMsg DecodeMessage(const CTrustApi& api, CBytes der)
 {
-    CMessage message(api.pfnCryptMsgOpenToDecode(kCertEncoding, 0, 0, 0, nullptr, nullptr));
+    CUniqueCryptMsg message = api.OwnMessage(api.pfnCryptMsgOpenToDecode(kCertEncoding, 0, 0, 0, nullptr, nullptr));
     if (!message || !api.pfnCryptMsgUpdate(message.get(), der.data(), static_cast<DWORD>(der.size()), TRUE))
-        return nullptr;
+        return {};
     return message;
 }
 
@@ -190,19 +190,19 @@ CMessage DecodeMessage(const CTrustApi& api, CBytes der)
 std::optional<FILETIME> TokenTime(const CTrustApi& api, const CRYPT_ATTR_BLOB& token, CBytes signature,
                                   ECertificateUrls urls)
 {
-    const CMessage message = DecodeMessage(api, CBytes(token.pbData, token.cbData));
+    const CUniqueCryptMsg message = DecodeMessage(api, CBytes(token.pbData, token.cbData));
     if (!message)
         return {};
     const std::vector<BYTE> contentType = MessageParam(api, message.get(), CMSG_INNER_CONTENT_TYPE_PARAM);
     if (contentType.empty() || std::strcmp(reinterpret_cast<const char*>(contentType.data()), szOID_TIMESTAMP_TOKEN) != 0)
         return {};
-    const CStore store(api.pfnCertOpenStore(CERT_STORE_PROV_MSG, kCertEncoding, 0, 0, message.get()));
+    const CUniqueCertStore store = api.OwnStore(api.pfnCertOpenStore(CERT_STORE_PROV_MSG, kCertEncoding, 0, 0, message.get()));
     const std::vector<BYTE> signer = MessageParam(api, message.get(), CMSG_SIGNER_CERT_INFO_PARAM);
     if (!store || signer.empty())
         return {};
-    const CCertificate authority = FindSigner(api, store.get(), *reinterpret_cast<const CERT_INFO*>(signer.data()));
+    const CUniqueCertContext authority = FindSigner(api, store.get(), *reinterpret_cast<const CERT_INFO*>(signer.data()));
     if (!authority ||
-        !api.pfnCryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE, authority->pCertInfo))
+        !api.pfnCryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE, authority.get()->pCertInfo))
         return {};
     // The TSTInfo; Wine hands it out still inside the OCTET STRING that carries it in the message.
     const std::vector<BYTE> content = MessageParam(api, message.get(), CMSG_CONTENT_PARAM);
@@ -240,13 +240,13 @@ std::optional<FILETIME> CounterSignatureTime(const CTrustApi& api, const CRYPT_A
     const std::vector<BYTE> content = Der(kSequence, {kData, Der(kContext0, {digest})});
     const std::vector<BYTE> signedData =
         Der(kSequence, {kVersion1, Der(kSet, {digestAlgorithm}), content, Der(kSet, {signerInfo})});
-    const CMessage message = DecodeMessage(api, Der(kSequence, {kSignedData, Der(kContext0, {signedData})}));
+    const CUniqueCryptMsg message = DecodeMessage(api, Der(kSequence, {kSignedData, Der(kContext0, {signedData})}));
     const std::vector<BYTE> signer = message ? MessageParam(api, message.get(), CMSG_SIGNER_CERT_INFO_PARAM)
                                              : std::vector<BYTE>();
     if (signer.empty())
         return {};
-    const CCertificate authority = FindSigner(api, hStore, *reinterpret_cast<const CERT_INFO*>(signer.data()));
-    if (!authority || !api.pfnCryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE, authority->pCertInfo) ||
+    const CUniqueCertContext authority = FindSigner(api, hStore, *reinterpret_cast<const CERT_INFO*>(signer.data()));
+    if (!authority || !api.pfnCryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE, authority.get()->pCertInfo) ||
         !SignedDigestIs(api, message.get(), signature))
         return {};
     const std::vector<BYTE> attributes = MessageParam(api, message.get(), CMSG_SIGNER_AUTH_ATTR_PARAM);

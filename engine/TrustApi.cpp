@@ -52,21 +52,16 @@ std::vector<BYTE> MessageParam(const CTrustApi& api, HCRYPTMSG hMessage, DWORD d
     return param;
 }
 
-CCertificate FindSigner(const CTrustApi& api, HCERTSTORE hStore, const CERT_INFO& signer)
+CUniqueCertContext FindSigner(const CTrustApi& api, HCERTSTORE hStore, const CERT_INFO& signer)
 {
-    return CCertificate(
+    return api.OwnCertificate(
         api.pfnCertFindCertificateInStore(hStore, kCertEncoding, 0, CERT_FIND_SUBJECT_CERT, &signer, nullptr));
 }
 
 namespace {
 
-struct CChainFreer {
-    void operator()(PCCERT_CHAIN_CONTEXT pChain) const { TrustApi()->pfnCertFreeCertificateChain(pChain); }
-};
-using CChain = std::unique_ptr<const CERT_CHAIN_CONTEXT, CChainFreer>;
-
 // The chain of pCert for the use pszUsage at *pTime (null: now), with the flags that say what it checks, or none.
-CChain BuildChain(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraStore, const FILETIME* pTime,
+CUniqueCertChain BuildChain(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraStore, const FILETIME* pTime,
                   LPCSTR pszUsage, DWORD dwFlags, DWORD dwUrlRetrievalMs)
 {
     LPSTR usages[] = {const_cast<LPSTR>(pszUsage)};
@@ -81,8 +76,8 @@ CChain BuildChain(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraS
     PCCERT_CHAIN_CONTEXT pChain = nullptr;
     if (!api.pfnCertGetCertificateChain(nullptr, pCert, pTime != nullptr ? &time : nullptr, hExtraStore, &para,
                                         dwFlags, nullptr, &pChain))
-        return nullptr;
-    return CChain(pChain);
+        return {};
+    return api.OwnChain(pChain);
 }
 
 }  // namespace
@@ -91,7 +86,7 @@ bool ChainTrusted(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraS
                   LPCSTR pszUsage, LPCSTR pszPolicy, ECertificateUrls urls)
 {
     // A missing issuer may be fetched over its AIA address, as Windows does, within Windows' limit for one retrieval.
-    const CChain pChain = urls == ECertificateUrls::CacheOnly
+    const CUniqueCertChain pChain = urls == ECertificateUrls::CacheOnly
                               ? BuildChain(api, pCert, hExtraStore, pTime, pszUsage, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, 0)
                               : BuildChain(api, pCert, hExtraStore, pTime, pszUsage, 0,
                                            CERT_CHAIN_URL_RETRIEVAL_TIMEOUT_MILLISECONDS_DEFAULT);
@@ -104,7 +99,7 @@ bool ChainTrusted(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraS
     // The chain's own status is read as well: Wine's policies let a partial chain or a wrong usage pass. Revocation
     // is not asked for here (ChainRevoked is), so its status cannot count.
     constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
-    return (pChain->TrustStatus.dwErrorStatus & ~kRevocationUnknown) == CERT_TRUST_NO_ERROR &&
+    return (pChain.get()->TrustStatus.dwErrorStatus & ~kRevocationUnknown) == CERT_TRUST_NO_ERROR &&
            api.pfnCertVerifyCertificateChainPolicy(pszPolicy, pChain.get(), &policy, &status) &&
            status.dwError == ERROR_SUCCESS;
 }
@@ -113,7 +108,7 @@ bool ChainRevoked(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraS
                   LPCSTR pszUsage, ECertificateUrls urls)
 {
     // Fetching, the time-out is for all of the chain's revocation retrievals together, as Windows' default is.
-    const CChain pChain =
+    const CUniqueCertChain pChain =
         urls == ECertificateUrls::CacheOnly
             ? BuildChain(api, pCert, hExtraStore, pTime, pszUsage,
                          CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY |
@@ -122,5 +117,5 @@ bool ChainRevoked(const CTrustApi& api, PCCERT_CONTEXT pCert, HCERTSTORE hExtraS
             : BuildChain(api, pCert, hExtraStore, pTime, pszUsage,
                          CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT,
                          CERT_CHAIN_REV_ACCUMULATIVE_URL_RETRIEVAL_TIMEOUT_MILLISECONDS_DEFAULT);
-    return pChain && (pChain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_REVOKED) != 0;
+    return pChain && (pChain.get()->TrustStatus.dwErrorStatus & CERT_TRUST_IS_REVOKED) != 0;
 }

@@ -1,12 +1,13 @@
 // The parts of wintrust.dll and crypt32.dll the signature check uses, loaded at run time from the system directory
-// (so that the image imports neither), owners for what they hand out, and the chain check both checks share.
+// (so that the image imports neither), owners for what they hand out, and the chain checks.
 #pragma once
+
+#include "UniqueHandle.h"
 
 #include <windows.h>
 #include <wincrypt.h>
 #include <wintrust.h>
 
-#include <memory>
 #include <vector>
 
 struct CTrustApi {
@@ -28,6 +29,18 @@ struct CTrustApi {
     decltype(&::CertGetCertificateChain) pfnCertGetCertificateChain = nullptr;
     decltype(&::CertVerifyCertificateChainPolicy) pfnCertVerifyCertificateChainPolicy = nullptr;
     decltype(&::CertFreeCertificateChain) pfnCertFreeCertificateChain = nullptr;
+
+    // Owners of what the libraries hand out, each closed with the library's own function.
+    CUniqueCertStore OwnStore(HCERTSTORE hStore) const { return CUniqueCertStore(hStore, {pfnCertCloseStore}); }
+    CUniqueCryptMsg OwnMessage(HCRYPTMSG hMessage) const { return CUniqueCryptMsg(hMessage, {pfnCryptMsgClose}); }
+    CUniqueCertContext OwnCertificate(PCCERT_CONTEXT pCert) const
+    {
+        return CUniqueCertContext(pCert, {pfnCertFreeCertificateContext});
+    }
+    CUniqueCertChain OwnChain(PCCERT_CHAIN_CONTEXT pChain) const
+    {
+        return CUniqueCertChain(pChain, {pfnCertFreeCertificateChain});
+    }
 };
 
 constexpr DWORD kCertEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -35,26 +48,12 @@ constexpr DWORD kCertEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // Loaded once per process; nullptr when a library or an entry point is missing. Safe from any thread.
 const CTrustApi* TrustApi();
 
-// Owners of what the libraries hand out (only ever made once TrustApi() has succeeded).
-struct CMessageCloser {
-    void operator()(void* hMessage) const { TrustApi()->pfnCryptMsgClose(hMessage); }
-};
-struct CStoreCloser {
-    void operator()(void* hStore) const { TrustApi()->pfnCertCloseStore(hStore, 0); }
-};
-struct CCertificateFreer {
-    void operator()(const CERT_CONTEXT* pCert) const { TrustApi()->pfnCertFreeCertificateContext(pCert); }
-};
-using CMessage = std::unique_ptr<void, CMessageCloser>;
-using CStore = std::unique_ptr<void, CStoreCloser>;
-using CCertificate = std::unique_ptr<const CERT_CONTEXT, CCertificateFreer>;
-
 // A parameter of a message (CryptMsgGetParam) in a buffer of its own, aligned for the structure it may hold;
 // empty when the message has none.
 std::vector<BYTE> MessageParam(const CTrustApi& api, HCRYPTMSG hMessage, DWORD dwParam);
 
 // The certificate in hStore that a signer's CERT_INFO (issuer and serial number) names, or none.
-CCertificate FindSigner(const CTrustApi& api, HCERTSTORE hStore, const CERT_INFO& signer);
+CUniqueCertContext FindSigner(const CTrustApi& api, HCERTSTORE hStore, const CERT_INFO& signer);
 
 // Where a check may get what its certificates name by address (issuers over AIA, revocation lists, OCSP answers):
 // the network, within Windows' own limits for such retrievals, or the cache alone (no wait on any address).

@@ -1,40 +1,28 @@
-// An opened HTTP response: its status code and numeric headers, and its body through CInternetFile.
+// An opened HTTP response: its status code and length, read with the response's head, and its body.
 #include "HttpFile.h"
 
-#include "WinInetLibrary.h"
-
-namespace {
-
-struct CQueryResult {
-    DWORD dwValue = 0;
-    DWORD dwIndex = 0;
-    BOOL bOk = FALSE;
-};
-
-}  // namespace
+CHttpFile::CHttpFile(CUniqueInternetHandle hFile, std::shared_ptr<void> pKeepAlive,
+                     std::shared_ptr<CInternetCallThread> pCalls, DWORD dwReceiveTimeoutMs, DWORD dwStatusCode,
+                     std::optional<DWORD> contentLength)
+    : CInternetFile(std::move(hFile), std::move(pKeepAlive), std::move(pCalls), dwReceiveTimeoutMs),
+      m_dwStatusCode(dwStatusCode),
+      m_contentLength(contentLength)
+{
+}
 
 BOOL CHttpFile::QueryInfoStatusCode(DWORD& dwStatusCode) const
 {
     return QueryInfo(HTTP_QUERY_STATUS_CODE, dwStatusCode);
 }
 
-BOOL CHttpFile::QueryInfo(DWORD dwInfoLevel, DWORD& dwResult, LPDWORD lpdwIndex) const
+BOOL CHttpFile::QueryInfo(DWORD dwInfoLevel, DWORD& dwResult) const
 {
-    if (m_hFile == nullptr)
+    const std::optional<DWORD> value = !IsOpen()                                  ? std::nullopt
+                                       : dwInfoLevel == HTTP_QUERY_STATUS_CODE    ? std::optional(m_dwStatusCode)
+                                       : dwInfoLevel == HTTP_QUERY_CONTENT_LENGTH ? m_contentLength
+                                                                                  : std::nullopt;
+    if (!value)
         return FALSE;
-    const bool bWithIndex = lpdwIndex != nullptr;
-    const auto pResult = CallForResult<CQueryResult>(
-        [hFile = m_hFile, dwInfoLevel, bWithIndex, dwIndex = bWithIndex ? *lpdwIndex : 0](CQueryResult& result) {
-            result.dwIndex = dwIndex;
-            DWORD dwSize = sizeof result.dwValue;
-            result.bOk = CWinInetLibrary::Get()->pfnHttpQueryInfo(hFile, dwInfoLevel | HTTP_QUERY_FLAG_NUMBER,
-                                                                  &result.dwValue, &dwSize,
-                                                                  bWithIndex ? &result.dwIndex : nullptr);
-        });
-    if (pResult == nullptr || !pResult->bOk)
-        return FALSE;
-    dwResult = pResult->dwValue;
-    if (lpdwIndex != nullptr)
-        *lpdwIndex = pResult->dwIndex;
+    dwResult = *value;
     return TRUE;
 }

@@ -56,17 +56,13 @@ public:
 
     // Call for a job that leaves a result: job(result) runs on the call thread, the result on the heap, shared
     // with the job, since a job given up on may still write it. Returns the result once the job finished within
-    // the bound, else null; pfnAbandoned (if any) then runs on the call thread after the job, with its result, to
-    // release what the job made.
+    // the bound, else null: the result then goes with the job, on the call thread, and what it owns with it.
     template <typename Result>
-    std::shared_ptr<Result> CallForResult(std::function<void(Result&)> job, CBound bound,
-                                          void (*pfnAbandoned)(Result&) = nullptr)
+    std::shared_ptr<Result> CallForResult(std::function<void(Result&)> job, CBound bound)
     {
         auto pResult = std::make_shared<Result>();
         if (Call([job = std::move(job), pResult] { job(*pResult); }, bound))
             return pResult;
-        if (pfnAbandoned != nullptr)
-            Post([pResult, pfnAbandoned] { pfnAbandoned(*pResult); });
         return nullptr;
     }
 

@@ -29,12 +29,12 @@ struct CInternetFile::CReadAhead {
     bool bWaitingForNetwork = false;
 };
 
-CInternetFile::CInternetFile(HINTERNET hFile, std::shared_ptr<CInternetCallThread> pCalls, DWORD dwReceiveTimeoutMs,
-                             std::shared_ptr<void> pCallbackContext)
-    : m_hFile(hFile),
+CInternetFile::CInternetFile(CUniqueInternetHandle hFile, std::shared_ptr<void> pKeepAlive,
+                             std::shared_ptr<CInternetCallThread> pCalls, DWORD dwReceiveTimeoutMs)
+    : m_hFile(std::move(hFile)),
+      m_pKeepAlive(std::move(pKeepAlive)),
       m_pCalls(std::move(pCalls)),
-      m_dwReceiveTimeout(dwReceiveTimeoutMs),
-      m_pCallbackContext(std::move(pCallbackContext))
+      m_dwReceiveTimeout(dwReceiveTimeoutMs)
 {
 }
 
@@ -45,7 +45,7 @@ CInternetFile::~CInternetFile()
 
 UINT CInternetFile::Read(void* pBuffer, UINT nCount)
 {
-    if (m_hFile == nullptr)
+    if (!m_hFile)
         throw CInternetException(ERROR_INVALID_HANDLE);
     if (nCount == 0)
         return 0;
@@ -55,9 +55,8 @@ UINT CInternetFile::Read(void* pBuffer, UINT nCount)
         } catch (const std::bad_alloc&) {
             throw CInternetException(ERROR_NOT_ENOUGH_MEMORY);
         }
-        m_pCalls->Post([hFile = m_hFile, pState = m_pReadAhead, pContext = m_pCallbackContext] {
-            ReadAheadLoop(hFile, *pState);
-        });
+        // The handle outlives the loop: its close is queued behind it.
+        m_pCalls->Post([hFile = m_hFile.get(), pState = m_pReadAhead] { ReadAheadLoop(hFile, *pState); });
     }
 
     CReadAhead& state = *m_pReadAhead;
@@ -151,10 +150,8 @@ void CInternetFile::ReadAheadLoop(HINTERNET hFile, CReadAhead& state)
 
 void CInternetFile::Close()
 {
-    if (m_hFile == nullptr)
+    if (!m_hFile)
         return;
-    const HINTERNET hFile = m_hFile;
-    m_hFile = nullptr;
     bool bCloseNow = false;
     if (m_pReadAhead != nullptr) {
         CExclusiveLock lock(m_pReadAhead->lock);
@@ -169,11 +166,10 @@ void CInternetFile::Close()
         WakeAllConditionVariable(&m_pReadAhead->changed);
     }
     m_pReadAhead.reset();
-    // The callbacks' context outlives every call on the handle: the read-ahead holds it too.
     if (bCloseNow)
-        CWinInetLibrary::Get()->pfnInternetCloseHandle(hFile);
-    else
-        m_pCalls->Post([hFile, pContext = std::move(m_pCallbackContext)] {
-            CWinInetLibrary::Get()->pfnInternetCloseHandle(hFile);
-        });
+        m_hFile.reset();
+    // Else closed on the call thread, after every call still queued on the handle; what must outlive the handle
+    // goes after it there in either case.
+    const auto pHandle = std::make_shared<CUniqueInternetHandle>(std::move(m_hFile));
+    m_pCalls->Post([pHandle, pKeepAlive = std::move(m_pKeepAlive)] { pHandle->reset(); });
 }

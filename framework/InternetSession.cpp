@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,19 +16,29 @@ namespace {
 constexpr DWORD kHttpStatusFirstRedirect = 300;
 constexpr DWORD kHttpStatusLastRedirect = 399;
 
-// What an opening call leaves: the handle, or why there is none (GetLastError right after the call).
+// What opening the session leaves: its handle, or why there is none (GetLastError right after the call).
 struct COpened {
-    HINTERNET hHandle = nullptr;
+    CUniqueInternetHandle hHandle;
     DWORD dwError = ERROR_SUCCESS;
 };
 
-// One hop: the response's handle, and what decides the next hop. The progress is what the handle's status
-// callbacks point at: it lives as long as the handle.
-struct COpenResult : COpened {
+// One hop: the response's handle, or why there is none, and what its head said. The progress is what the handle's
+// status callbacks point at: declared first, it goes after the handle.
+struct COpenResult {
     std::shared_ptr<CExchangeProgress> pProgress;
+    CUniqueInternetHandle hHandle;
+    DWORD dwError = ERROR_SUCCESS;
     DWORD dwStatus = 0;
+    std::optional<DWORD> contentLength;
     std::wstring strLocation;  // the redirect's target as sent, empty for any other answer
     std::wstring strFinalUrl;
+};
+
+// What an opened response's handle needs for as long as it is open: its session's handle (a parent's close would
+// close it too) and what its status callbacks point at.
+struct CResponseKeepAlive {
+    std::shared_ptr<CUniqueInternetHandle> pSession;
+    std::shared_ptr<CExchangeProgress> pProgress;
 };
 
 const CWinInetLibrary& RequireWinInet()
@@ -77,23 +88,31 @@ void OpenOneHop(const CWinInetLibrary& api, HINTERNET hSession, const std::wstri
 {
     result.pProgress = pProgress;
     pProgress->Start();
-    result.hHandle = api.pfnInternetOpenUrl(hSession, strUrl.c_str(), strHeaders.empty() ? nullptr : strHeaders.c_str(),
-                                            static_cast<DWORD>(strHeaders.size()),
-                                            dwFlags | INTERNET_FLAG_NO_AUTO_REDIRECT, result.pProgress->Context());
-    if (result.hHandle == nullptr) {
+    result.hHandle.reset(api.pfnInternetOpenUrl(hSession, strUrl.c_str(),
+                                                strHeaders.empty() ? nullptr : strHeaders.c_str(),
+                                                static_cast<DWORD>(strHeaders.size()),
+                                                dwFlags | INTERNET_FLAG_NO_AUTO_REDIRECT, pProgress->Context()));
+    if (!result.hHandle) {
         result.dwError = GetLastError();
         return;
     }
-    DWORD dwSize = sizeof result.dwStatus;
-    api.pfnHttpQueryInfo(result.hHandle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &result.dwStatus, &dwSize,
-                         nullptr);
+    const HINTERNET hRequest = result.hHandle.get();
+    const auto number = [&](DWORD dwInfoLevel) -> std::optional<DWORD> {
+        DWORD dwValue = 0, dwSize = sizeof dwValue;
+        if (!api.pfnHttpQueryInfo(hRequest, dwInfoLevel | HTTP_QUERY_FLAG_NUMBER, &dwValue, &dwSize, nullptr))
+            return std::nullopt;
+        return dwValue;
+    };
+    // The head is all here now: what the caller asks of it is read at once, never behind the body.
+    result.dwStatus = number(HTTP_QUERY_STATUS_CODE).value_or(0);
+    result.contentLength = number(HTTP_QUERY_CONTENT_LENGTH);
     if (result.dwStatus >= kHttpStatusFirstRedirect && result.dwStatus <= kHttpStatusLastRedirect) {
         result.strLocation = QueryText([&](wchar_t* pBuffer, DWORD* pBytes) {
-            return api.pfnHttpQueryInfo(result.hHandle, HTTP_QUERY_LOCATION, pBuffer, pBytes, nullptr);
+            return api.pfnHttpQueryInfo(hRequest, HTTP_QUERY_LOCATION, pBuffer, pBytes, nullptr);
         });
     }
     result.strFinalUrl = QueryText([&](wchar_t* pBuffer, DWORD* pBytes) {
-        return api.pfnInternetQueryOption(result.hHandle, INTERNET_OPTION_URL, pBuffer, pBytes);
+        return api.pfnInternetQueryOption(hRequest, INTERNET_OPTION_URL, pBuffer, pBytes);
     });
 }
 
@@ -118,19 +137,16 @@ std::wstring ResolveLocation(const CWinInetLibrary& api, const std::wstring& str
 }
 
 // Runs an opening call on the call thread within the bound and returns what it left. A call that does not end
-// in time is left to end on its own, and the handle it made is closed once it has. Throws CInternetException with
-// the call's error, or with ERROR_INTERNET_TIMEOUT.
+// in time is left to end on its own; its result, and the handle it made, go with it there. Throws
+// CInternetException with the call's error, or with ERROR_INTERNET_TIMEOUT.
 template <typename Result>
 std::shared_ptr<Result> OpenOnCallThread(CInternetCallThread& calls, std::function<void(Result&)> open,
                                          CInternetCallThread::CBound bound)
 {
-    const std::shared_ptr<Result> pResult = calls.CallForResult(std::move(open), bound, +[](Result& result) {
-        if (result.hHandle != nullptr)
-            CWinInetLibrary::Get()->pfnInternetCloseHandle(result.hHandle);
-    });
+    const std::shared_ptr<Result> pResult = calls.CallForResult(std::move(open), bound);
     if (pResult == nullptr)
         throw CInternetException(ERROR_INTERNET_TIMEOUT);
-    if (pResult->hHandle == nullptr)
+    if (!pResult->hHandle)
         throw CInternetException(pResult->dwError);
     return pResult;
 }
@@ -146,14 +162,15 @@ CInternetSession::CInternetSession(LPCWSTR pstrAgent, [[maybe_unused]] DWORD_PTR
     const bool bProxy = pstrProxyName != nullptr, bBypass = pstrProxyBypass != nullptr;
     const auto open = [&api, strAgent = CopyOrEmpty(pstrAgent), dwAccessType, strProxy = CopyOrEmpty(pstrProxyName),
                        strBypass = CopyOrEmpty(pstrProxyBypass), bProxy, bBypass, dwFlags](COpened& result) {
-        result.hHandle = api.pfnInternetOpen(strAgent.c_str(), dwAccessType, bProxy ? strProxy.c_str() : nullptr,
-                                             bBypass ? strBypass.c_str() : nullptr, dwFlags);
+        result.hHandle.reset(api.pfnInternetOpen(strAgent.c_str(), dwAccessType, bProxy ? strProxy.c_str() : nullptr,
+                                                 bBypass ? strBypass.c_str() : nullptr, dwFlags));
         result.dwError = GetLastError();
         // Handles opened from the session inherit the callback (it runs only for a non-zero context).
-        if (result.hHandle != nullptr)
-            api.pfnInternetSetStatusCallback(result.hHandle, OnInternetStatus);
+        if (result.hHandle)
+            api.pfnInternetSetStatusCallback(result.hHandle.get(), OnInternetStatus);
     };
-    m_hSession = OpenOnCallThread<COpened>(*m_pCalls, open, {m_dwConnectTimeout})->hHandle;
+    m_pSession = std::make_shared<CUniqueInternetHandle>(
+        std::move(OpenOnCallThread<COpened>(*m_pCalls, open, {m_dwConnectTimeout})->hHandle));
 }
 
 CInternetSession::~CInternetSession()
@@ -163,7 +180,7 @@ CInternetSession::~CInternetSession()
 
 BOOL CInternetSession::SetOption(DWORD dwOption, LPVOID lpBuffer, DWORD dwBufferLength)
 {
-    if (m_hSession == nullptr || lpBuffer == nullptr)
+    if (m_pSession == nullptr || lpBuffer == nullptr)
         return FALSE;
     if (dwBufferLength == sizeof(DWORD)) {
         const DWORD dwValue = *static_cast<const DWORD*>(lpBuffer);
@@ -175,7 +192,7 @@ BOOL CInternetSession::SetOption(DWORD dwOption, LPVOID lpBuffer, DWORD dwBuffer
 
     const BYTE* pBytes = static_cast<const BYTE*>(lpBuffer);
     const auto pOk = m_pCalls->CallForResult<BOOL>(
-        [hSession = m_hSession, dwOption, value = std::vector<BYTE>(pBytes, pBytes + dwBufferLength)](BOOL& bOk) mutable {
+        [hSession = m_pSession->get(), dwOption, value = std::vector<BYTE>(pBytes, pBytes + dwBufferLength)](BOOL& bOk) mutable {
             bOk = CWinInetLibrary::Get()->pfnInternetSetOption(hSession, dwOption, value.data(),
                                                                static_cast<DWORD>(value.size()));
         },
@@ -186,11 +203,11 @@ BOOL CInternetSession::SetOption(DWORD dwOption, LPVOID lpBuffer, DWORD dwBuffer
 std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR, DWORD dwFlags,
                                                      LPCWSTR pstrHeaders, DWORD dwHeadersLength)
 {
-    if (m_hSession == nullptr || pstrURL == nullptr)
+    if (m_pSession == nullptr || pstrURL == nullptr)
         throw CInternetException(ERROR_INVALID_HANDLE);
 
     const CWinInetLibrary& api = *CWinInetLibrary::Get();
-    const HINTERNET hSession = m_hSession;
+    const HINTERNET hSession = m_pSession->get();
     const std::wstring strHeaders =
         pstrHeaders != nullptr ? std::wstring(pstrHeaders, dwHeadersLength == DWORD(-1) ? wcslen(pstrHeaders)
                                                                                          : dwHeadersLength)
@@ -208,8 +225,10 @@ std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR,
                 OpenOneHop(api, hSession, strUrl, strHeaders, dwFlags, pProgress, result);
             },
             {m_dwConnectTimeout, nCeilingTick, &pProgress->Progress()});
-        auto pFile = std::make_unique<CHttpFile>(pResult->hHandle, m_pCalls, m_dwReceiveTimeout,
-                                                 pProgress);  // closes on throw
+        auto pFile = std::make_unique<CHttpFile>(std::move(pResult->hHandle),
+                                                 std::make_shared<CResponseKeepAlive>(m_pSession, pProgress), m_pCalls,
+                                                 m_dwReceiveTimeout, pResult->dwStatus,
+                                                 pResult->contentLength);  // closes on throw
         // Some WinINet builds follow a redirect from https down to http without a word; such an answer is as
         // untrustworthy as one with a bad certificate. An address that cannot be read counts as not https.
         if (bHttpsOnly && !HasScheme(pResult->strFinalUrl, L"https:"))
@@ -228,9 +247,7 @@ std::unique_ptr<CHttpFile> CInternetSession::OpenURL(LPCWSTR pstrURL, DWORD_PTR,
 
 void CInternetSession::Close()
 {
-    if (m_hSession == nullptr)
-        return;
-    const HINTERNET hSession = m_hSession;
-    m_hSession = nullptr;
-    m_pCalls->Post([hSession] { CWinInetLibrary::Get()->pfnInternetCloseHandle(hSession); });
+    // The session's handle closes on the call thread once the session and every file opened on it have let go.
+    if (m_pSession != nullptr)
+        m_pCalls->Post([pSession = std::move(m_pSession)] {});
 }

@@ -18,8 +18,8 @@
 // WinINet's defaults apply. A call that overruns fails with CInternetException(ERROR_INTERNET_TIMEOUT); it is left
 // to end on its own thread.
 //
-// Failures of the constructor and of OpenURL are thrown as CInternetException. Close files opened through
-// the session before the session itself.
+// Failures of the constructor and of OpenURL are thrown as CInternetException. The session and its files may be
+// closed in any order: the session's handle lasts until the last of them lets go.
 class CInternetSession {
 public:
     static constexpr DWORD kDefaultConnectTimeoutMs = 60000;
@@ -54,11 +54,12 @@ public:
                                        DWORD dwFlags = INTERNET_FLAG_TRANSFER_ASCII, LPCWSTR pstrHeaders = nullptr,
                                        DWORD dwHeadersLength = 0);
 
-    // Releases the session handle (after any call still running on it). Safe to call twice.
+    // Lets go of the session handle (closed after any call still running on it, and after its files). Safe to call
+    // twice.
     void Close();
 
 private:
-    HINTERNET m_hSession = nullptr;
+    std::shared_ptr<CUniqueInternetHandle> m_pSession;
     std::shared_ptr<CInternetCallThread> m_pCalls;
     DWORD m_dwConnectTimeout = kDefaultConnectTimeoutMs;
     DWORD m_dwReceiveTimeout = kDefaultReceiveTimeoutMs;

@@ -1,6 +1,8 @@
 // The few WinINet entry points the internet session uses, loaded at run time from the system directory.
 #pragma once
 
+#include "UniqueHandle.h"
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -27,3 +29,11 @@ public:
 private:
     bool Load();
 };
+
+// A WinINet handle, closed with InternetCloseHandle (the library is loaded by then: the handle came from it).
+struct CInternetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    void Close(Handle hInternet) const { CWinInetLibrary::Get()->pfnInternetCloseHandle(hInternet); }
+};
+using CUniqueInternetHandle = CUniqueHandle<CInternetHandleTraits>;

@@ -3,10 +3,9 @@
 
 #include "AboutDlg.h"
 #include "ClientDC.h"
-#include "DialogKeys.h"
 #include "DialogSkin.h"
 #include "DownloadFolder.h"
-#include "DownloadJobControl.h"
+#include "DownloadJob.h"
 #include "InstallerSignature.h"
 #include "PaintDC.h"
 #include "PathHelpers.h"
@@ -17,6 +16,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "resource.h"
 
@@ -26,6 +26,7 @@ constexpr COLORREF kLabelTextColour = RGB(151, 170, 195);
 constexpr COLORREF kProgressBackColour = RGB(28, 34, 57);
 constexpr COLORREF kProgressBarColour = RGB(34, 164, 255);
 constexpr RECT kProgressRect = {0, 0, 494, 10};
+constexpr short kProgressMax = 100;
 constexpr int kLabelFontHeight = 18;
 constexpr wchar_t kLabelFontFace[] = L"微软雅黑";
 constexpr char kTitle[] = "Tarnvik浏览器高速下载器";
@@ -154,7 +155,7 @@ BOOL CALLBACK CancelUnownedDialog(HWND hWnd, LPARAM)
 }  // namespace
 
 CTarnvikHSDownloaderDlg::CTarnvikHSDownloaderDlg()
-    : CDialogEx(IDD_MAIN),
+    : CSkinnedDialog(IDD_MAIN),
       m_job(std::make_shared<CDownloadJob>()),
       m_hAppIcon(LoadIconW(GetResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
 {
@@ -170,25 +171,20 @@ CTarnvikHSDownloaderDlg::~CTarnvikHSDownloaderDlg()
 
 void CTarnvikHSDownloaderDlg::DoDataExchange(CDataExchange* pDX)
 {
-    CDialogEx::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_PROGRESS, m_progress);
-    DDX_Control(pDX, IDC_PERCENT, m_lblPercent);
-    DDX_Control(pDX, IDC_DOWNLOAD, m_btnDownload);
-    DDX_Control(pDX, IDC_STOP, m_btnStop);
-    DDX_Control(pDX, IDC_INSTALL, m_btnInstall);
-    DDX_Control(pDX, IDC_GIVEUP, m_btnGiveUp);
-    DDX_Control(pDX, IDC_MINIMIZE, m_btnMinimize);
-    DDX_Control(pDX, IDC_EXIT, m_btnExit);
-    DDX_Control(pDX, IDC_PATH, m_editPath);
-    DDX_Control(pDX, IDC_BROWSE, m_btnBrowse);
-    DDX_Control(pDX, IDC_REDOWNLOAD, m_btnRedownload);
-    DDX_Control(pDX, IDC_FILE_SIZE, m_lblSize);
-    DDX_Control(pDX, IDC_SPEED, m_lblSpeed);
+    CSkinnedDialog::DoDataExchange(pDX);
+    const std::pair<int, CWnd*> controls[] = {
+        {IDC_PROGRESS, &m_progress},     {IDC_PERCENT, &m_lblPercent}, {IDC_DOWNLOAD, &m_btnDownload},
+        {IDC_STOP, &m_btnStop},          {IDC_INSTALL, &m_btnInstall}, {IDC_GIVEUP, &m_btnGiveUp},
+        {IDC_MINIMIZE, &m_btnMinimize},  {IDC_EXIT, &m_btnExit},       {IDC_PATH, &m_editPath},
+        {IDC_BROWSE, &m_btnBrowse},      {IDC_REDOWNLOAD, &m_btnRedownload}, {IDC_FILE_SIZE, &m_lblSize},
+        {IDC_SPEED, &m_lblSpeed}};
+    for (const auto& [id, control] : controls)
+        DDX_Control(pDX, id, *control);
 }
 
 BOOL CTarnvikHSDownloaderDlg::OnInitDialog()
 {
-    CDialogEx::OnInitDialog();
+    CSkinnedDialog::OnInitDialog();
     AddAboutToSystemMenu();
     SetIcon(m_hAppIcon, TRUE);
     SetIcon(m_hAppIcon, FALSE);
@@ -232,14 +228,15 @@ void CTarnvikHSDownloaderDlg::LoadButtonImages()
                  {&m_btnBrowse, {IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED, IDB_BROWSE_HOVER}}});
 }
 
-// Colours and size only: the worker sets the range and the position at the start of every download, and the
-// bar is hidden until then.
+// Colours, size, and the range 0..100 at 0 (the worker sets both again at the start of every download).
 void CTarnvikHSDownloaderDlg::StyleProgressBar()
 {
     m_progress.m_rcPaint = kProgressRect;
     m_progress.MoveWindow(kProgressRect, TRUE);
     m_progress.m_clrBack = kProgressBackColour;
     m_progress.m_clrBar = kProgressBarColour;
+    m_progress.SetRange(0, kProgressMax);
+    m_progress.SetPos(0);
 }
 
 void CTarnvikHSDownloaderDlg::StyleLabels()
@@ -342,7 +339,7 @@ CBrush& CTarnvikHSDownloaderDlg::BackgroundBrush()
 
 HBRUSH CTarnvikHSDownloaderDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
 {
-    const HBRUSH base = CDialogEx::OnCtlColor(hDC, pWnd, nCtlColor);
+    const HBRUSH base = CSkinnedDialog::OnCtlColor(hDC, pWnd, nCtlColor);
     const HWND asking = pWnd != nullptr ? pWnd->GetSafeHwnd() : nullptr;
     if (asking == m_hWnd)
         return BackgroundBrush();
@@ -359,11 +356,6 @@ HBRUSH CTarnvikHSDownloaderDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
     default:
         return base;
     }
-}
-
-BOOL CTarnvikHSDownloaderDlg::PreTranslateMessage(MSG* pMsg)
-{
-    return IsEscapeOrEnter(*pMsg) || CDialogEx::PreTranslateMessage(pMsg);
 }
 
 bool CTarnvikHSDownloaderDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -387,12 +379,8 @@ bool CTarnvikHSDownloaderDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, 
     case WM_LBUTTONDOWN:
         OnLButtonDown(lParam);
         break;
-    case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && OnCommand(LOWORD(wParam)))
-            return true;
-        break;
     }
-    return CDialogEx::OnMessage(msg, wParam, lParam, result);
+    return CSkinnedDialog::OnMessage(msg, wParam, lParam, result);
 }
 
 bool CTarnvikHSDownloaderDlg::OnCommand(UINT nID)
@@ -519,7 +507,7 @@ void CTarnvikHSDownloaderDlg::OnExit()
 void CTarnvikHSDownloaderDlg::StopAndClose()
 {
     StopDownloadJob(*m_job, m_hWnd);
-    CDialogEx::OnCancel();
+    CSkinnedDialog::OnCancel();
 }
 
 void CTarnvikHSDownloaderDlg::OnInstall()
@@ -559,6 +547,6 @@ void CTarnvikHSDownloaderDlg::OnMinimize()
 
 void CTarnvikHSDownloaderDlg::EndDialog(int nResult)
 {
-    CDialogEx::EndDialog(nResult);
+    CSkinnedDialog::EndDialog(nResult);
     EnumThreadWindows(GetCurrentThreadId(), CancelUnownedDialog, 0);
 }

@@ -5,10 +5,10 @@
 #include "BitmapButtonEx.h"
 #include "Brush.h"
 #include "Button.h"
-#include "DialogEx.h"
 #include "DownloadJob.h"
 #include "Font.h"
 #include "ProgressCtrlEx.h"
+#include "SkinnedDialog.h"
 #include "Static.h"
 #include "TipWndDlg.h"
 
@@ -21,12 +21,11 @@ constexpr int VS_DOWNLOAD_FAILED = 2;
 constexpr int VS_COMPLETED = 3;
 constexpr int VS_INSTALL_FAILED = 4;
 
-class CTarnvikHSDownloaderDlg : public CDialogEx {
+class CTarnvikHSDownloaderDlg : public CSkinnedDialog {
 public:
     CTarnvikHSDownloaderDlg();
     ~CTarnvikHSDownloaderDlg() override;
 
-    BOOL PreTranslateMessage(MSG* pMsg) override;
     BOOL OnInitDialog() override;
     // A message box or the folder chooser (both unowned) may still run its own loop when the dialog ends:
     // it is cancelled so that the program ends with the window.
@@ -71,6 +70,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnCommand(UINT nID) override;
     HBRUSH OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor) override;
 
 private:
@@ -88,8 +88,6 @@ private:
     void ApplyView(int nViewState);
     CBrush& BackgroundBrush();
 
-    // A button's click, by the button's identifier; false for any other control.
-    bool OnCommand(UINT nID);
     bool OnSysCommand(UINT nID);
     bool OnPaint();
     bool OnSetCursor(HWND hWnd);

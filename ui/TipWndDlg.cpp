@@ -1,7 +1,6 @@
 // CTipWndDlg: skinning, button layout and the answer.
 #include "TipWndDlg.h"
 
-#include "DialogKeys.h"
 #include "DialogSkin.h"
 #include "resource.h"
 
@@ -18,11 +17,11 @@ constexpr int kCancelGap = 6;  // Cancel starts 6 px right of OK's right edge
 
 }  // namespace
 
-CTipWndDlg::CTipWndDlg() : CDialogEx(IDD_TIP) {}
+CTipWndDlg::CTipWndDlg() : CSkinnedDialog(IDD_TIP) {}
 
 void CTipWndDlg::DoDataExchange(CDataExchange* pDX)
 {
-    CDialogEx::DoDataExchange(pDX);
+    CSkinnedDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_TIP_CLOSE, m_btnClose);
     DDX_Control(pDX, IDC_TIP_OK, m_btnOK);
     DDX_Control(pDX, IDC_TIP_CANCEL, m_btnCancel);
@@ -30,7 +29,7 @@ void CTipWndDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CTipWndDlg::OnInitDialog()
 {
-    CDialogEx::OnInitDialog();
+    CSkinnedDialog::OnInitDialog();
 
     // Without its picture the dialog keeps the template's size and place; the buttons are laid out all the same.
     if (SizeToPicture(*this, LoadPatternBrush(m_brush, IDB_BG_TIP)))
@@ -61,38 +60,32 @@ void CTipWndDlg::LayoutButtons()
 
 HBRUSH CTipWndDlg::OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor)
 {
-    HBRUSH hBrush = CDialogEx::OnCtlColor(hDC, pWnd, nCtlColor);
+    HBRUSH hBrush = CSkinnedDialog::OnCtlColor(hDC, pWnd, nCtlColor);
     if (pWnd == this && m_brush.GetSafeHandle())
         return m_brush;
     return hBrush;
 }
 
-BOOL CTipWndDlg::PreTranslateMessage(MSG* pMsg)
-{
-    return IsEscapeOrEnter(*pMsg) || CDialogEx::PreTranslateMessage(pMsg);
-}
-
 bool CTipWndDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    switch (msg) {
-    case WM_COMMAND:
-        if (HIWORD(wParam) != BN_CLICKED)
-            break;
-        switch (LOWORD(wParam)) {
-        case IDC_TIP_OK:
-            OnConfirm();
-            return true;
-        case IDC_TIP_CANCEL:
-        case IDC_TIP_CLOSE:
-            OnDecline();
-            return true;
-        }
-        break;
-    case WM_DESTROY:
+    if (msg == WM_DESTROY)
         OnDestroy();
-        break;
+    return CSkinnedDialog::OnMessage(msg, wParam, lParam, result);
+}
+
+bool CTipWndDlg::OnCommand(UINT nID)
+{
+    switch (nID) {
+    case IDC_TIP_OK:
+        OnConfirm();
+        return true;
+    case IDC_TIP_CANCEL:
+    case IDC_TIP_CLOSE:
+        OnDecline();
+        return true;
+    default:
+        return false;
     }
-    return CDialogEx::OnMessage(msg, wParam, lParam, result);
 }
 
 void CTipWndDlg::OnConfirm()
@@ -110,7 +103,7 @@ void CTipWndDlg::OnDecline()
 void CTipWndDlg::CloseTip()
 {
     m_bOpen = false;
-    CDialogEx::OnCancel();
+    CSkinnedDialog::OnCancel();
 }
 
 // However the window goes (Alt+F4 from its system menu included), the question is no longer on screen.

@@ -3,9 +3,9 @@
 
 #include "BitmapButtonEx.h"
 #include "Brush.h"
-#include "DialogEx.h"
+#include "SkinnedDialog.h"
 
-class CTipWndDlg : public CDialogEx {
+class CTipWndDlg : public CSkinnedDialog {
 public:
     static const CRuntimeClass classCTipWndDlg;
     const CRuntimeClass* GetRuntimeClass() const override { return &classCTipWndDlg; }
@@ -15,8 +15,6 @@ public:
 
     // Ends the question with IDCANCEL and leaves the answer as it is; the owner calls it to withdraw the question.
     void CloseTip();
-    // Escape and Enter neither answer nor close.
-    BOOL PreTranslateMessage(MSG* pMsg) override;
 
     CBrush m_brush;             // pattern brush of the background picture, from OnInitDialog on
     bool m_bConfirmed = false;  // the last button answer: true only after OK; kept between showings
@@ -30,6 +28,7 @@ protected:
     BOOL OnInitDialog() override;
     HBRUSH OnCtlColor(HDC hDC, CWnd* pWnd, UINT nCtlColor) override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnCommand(UINT nID) override;
 
 private:
     void OnConfirm();

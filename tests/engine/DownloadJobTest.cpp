@@ -63,7 +63,7 @@ struct CJobFixture {
     // Pumps until the worker has made its last window call.
     bool WaitForWorker()
     {
-        return wintest::PumpUntil([this] { return !pJob->m_bWorkerActive; }, kJobTimeoutMs) &&
+        return wintest::PumpUntil([this] { return !pJob->IsWorkerActive(); }, kJobTimeoutMs) &&
                wintest::PumpUntil([this] { return !displays.m_notices.empty() && IsFinal(displays.m_notices.back()); },
                                  kJobTimeoutMs);
     }
@@ -94,7 +94,7 @@ TEST(DownloadJob, DownloadsTheFixedAddressAndReportsDone)
     EXPECT_FALSE(fixture.AnyDisplayVisible());
     EXPECT_EQ(fixture.pJob->GetTargetPath(), fixture.strFolder + "TarnvikBrowser.exe");
     EXPECT_TRUE(ReadWholeFile(fixture.pJob->GetTargetPath()) == body);
-    EXPECT_EQ(fixture.pJob->m_strOutcome, outcome::kComplete);
+    EXPECT_EQ(fixture.pJob->GetOutcome(), outcome::kComplete);
     EXPECT_EQ(fixture.displays.Position(), 100);
     EXPECT_EQ(SendMessageW(fixture.displays.Progress(), PBM_GETRANGE, FALSE, 0), 100);
 
@@ -141,7 +141,7 @@ TEST(DownloadJob, EmptyFolderStartsThenFailsWithoutRequest)
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_FAILED}));
     EXPECT_EQ(fixture.runningAtFinalNotice, std::vector<bool>{false});
     EXPECT_EQ(fixture.server.RequestCount(), 0u);
-    EXPECT_EQ(fixture.pJob->m_strOutcome, "");
+    EXPECT_EQ(fixture.pJob->GetOutcome(), "");
 }
 
 TEST(DownloadJob, OneJobAtATimeAndTheNextReusesTheRecord)
@@ -167,7 +167,8 @@ TEST(DownloadJob, OneJobAtATimeAndTheNextReusesTheRecord)
     EXPECT_EQ(fixture.pJob->GetTargetPath(), fixture.strFolder + "TarnvikBrowser1.exe");
     EXPECT_TRUE(ReadWholeFile(fixture.strFolder + "TarnvikBrowser.exe") == body);
     EXPECT_TRUE(ReadWholeFile(fixture.strFolder + "TarnvikBrowser1.exe") == body);
-    EXPECT_EQ(CTestDisplays::Text(fixture.displays.SizeLabel()), AnsiToWide(fixture.pJob->FormatSizeText()));
+    EXPECT_EQ(CTestDisplays::Text(fixture.displays.SizeLabel()),
+              AnsiToWide(CWorkerWindows::FormatSizeText(static_cast<int64_t>(body.size()))));
 }
 
 TEST(DownloadJob, StopEndsARunningJobWithinTheQuitWait)
@@ -196,7 +197,7 @@ TEST(DownloadJob, StopEndsARunningJobWithinTheQuitWait)
 
     ASSERT_TRUE(fixture.WaitForWorker());
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_FAILED}));
-    EXPECT_EQ(fixture.pJob->m_strOutcome, outcome::kStopped);
+    EXPECT_EQ(fixture.pJob->GetOutcome(), outcome::kStopped);
     EXPECT_FALSE(ReadWholeFile(fixture.pJob->GetTargetPath())) << "the pinned build leaves no unchecked file";
 }
 
@@ -277,7 +278,7 @@ TEST(DownloadJob, TwoJobsStartedTogetherIntoOneFolderEachKeepTheirOwnFile)
     ASSERT_TRUE(wintest::PumpUntil([&] { return fixture.server.RequestCount() == 2; }, kJobTimeoutMs));
     fixture.server.Release();
     ASSERT_TRUE(fixture.WaitForWorker());
-    ASSERT_TRUE(wintest::PumpUntil([&] { return !pOtherJob->m_bWorkerActive; }, kJobTimeoutMs));
+    ASSERT_TRUE(wintest::PumpUntil([&] { return !pOtherJob->IsWorkerActive(); }, kJobTimeoutMs));
     wintest::PumpFor(100);
 
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_DONE}));
@@ -303,5 +304,5 @@ TEST(DownloadJob, JobThatThrowsEndsWithOneFailureNoticeAndTheProcessLives)
     EXPECT_EQ(fixture.displays.m_notices, (std::vector<WPARAM>{DL_STATUS_STARTED, DL_STATUS_FAILED}));
     EXPECT_EQ(fixture.runningAtFinalNotice, std::vector<bool>{false});
     EXPECT_FALSE(fixture.AnyDisplayVisible());
-    EXPECT_EQ(fixture.pJob->m_strOutcome, "意外错误");
+    EXPECT_EQ(fixture.pJob->GetOutcome(), outcome::kUnexpected);
 }

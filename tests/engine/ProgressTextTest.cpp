@@ -5,11 +5,9 @@
 
 TEST(ProgressText, LiteralsAreStoredAsGbk)
 {
-    CDownloadJob job;
-    job.m_nTotalSize = 500;
-    EXPECT_EQ(job.FormatSizeText(), "\xCE\xC4\xBC\xFE\xB4\xF3\xD0\xA1: 500.0 B");
-    EXPECT_EQ(CDownloadJob::FormatSpeedText(0), "\xCF\xC2\xD4\xD8\xCB\xD9\xB6\xC8: 0.0 b/s");
-    EXPECT_EQ(CDownloadJob::FormatPercentText(3, 0), "\xD2\xD1\xCF\xC2\xD4\xD8 0.0 %");
+    EXPECT_EQ(CWorkerWindows::FormatSizeText(500), "\xCE\xC4\xBC\xFE\xB4\xF3\xD0\xA1: 500.0 B");
+    EXPECT_EQ(CWorkerWindows::FormatSpeedText(0), "\xCF\xC2\xD4\xD8\xCB\xD9\xB6\xC8: 0.0 b/s");
+    EXPECT_EQ(CWorkerWindows::FormatPercentText(3, 0), "\xD2\xD1\xCF\xC2\xD4\xD8 0.0 %");
 }
 
 TEST(ProgressText, SizeThresholdsAreStrictAndRoundLikeTheRuntime)
@@ -29,11 +27,8 @@ TEST(ProgressText, SizeThresholdsAreStrictAndRoundLikeTheRuntime)
         {2147483647, "文件大小: 2048.0 MB"},
         {-5, "文件大小: -5.0 B"},
     };
-    for (const CRow& row : rows) {
-        CDownloadJob job;
-        job.m_nTotalSize = row.nSize;
-        EXPECT_EQ(job.FormatSizeText(), row.pszText) << row.nSize;
-    }
+    for (const CRow& row : rows)
+        EXPECT_EQ(CWorkerWindows::FormatSizeText(row.nSize), row.pszText) << row.nSize;
 }
 
 TEST(ProgressText, SpeedUsesLowerCaseUnits)
@@ -50,7 +45,7 @@ TEST(ProgressText, SpeedUsesLowerCaseUnits)
         {1048576, "下载速度: 1024.0 kb/s"},
     };
     for (const CRow& row : rows)
-        EXPECT_EQ(CDownloadJob::FormatSpeedText(row.nSpeed), row.pszText) << row.nSpeed;
+        EXPECT_EQ(CWorkerWindows::FormatSpeedText(row.nSpeed), row.pszText) << row.nSpeed;
 }
 
 TEST(ProgressText, PercentRoundsToOneDecimalAndIsEmptyBeyondTheTotal)
@@ -69,7 +64,7 @@ TEST(ProgressText, PercentRoundsToOneDecimalAndIsEmptyBeyondTheTotal)
         {3, 4, ""},
     };
     for (const CRow& row : rows)
-        EXPECT_EQ(CDownloadJob::FormatPercentText(row.nTotal, row.nDownloaded), row.pszText)
+        EXPECT_EQ(CWorkerWindows::FormatPercentText(row.nTotal, row.nDownloaded), row.pszText)
             << row.nDownloaded << " of " << row.nTotal;
 }
 
@@ -77,11 +72,11 @@ TEST(ProgressText, EmptyTextLeavesTheLabelAlone)
 {
     CTestDisplays displays(WM_DOWNLOAD_STATUS);
     SetWindowTextW(displays.PercentLabel(), L"kept");
-    EXPECT_FALSE(CDownloadJob::SetLabelText(displays.PercentLabel(), ""));
+    EXPECT_FALSE(CWorkerWindows::SetLabelText(displays.PercentLabel(), ""));
     EXPECT_EQ(CTestDisplays::Text(displays.PercentLabel()), L"kept");
     EXPECT_FALSE(CTestDisplays::Visible(displays.PercentLabel()));
 
-    EXPECT_TRUE(CDownloadJob::SetLabelText(displays.PercentLabel(), "已下载 1.0 %"));
+    EXPECT_TRUE(CWorkerWindows::SetLabelText(displays.PercentLabel(), "已下载 1.0 %"));
     EXPECT_EQ(CTestDisplays::Text(displays.PercentLabel()), L"已下载 1.0 %");
     EXPECT_TRUE(CTestDisplays::Visible(displays.PercentLabel()));  // hidden and shown again
 }
@@ -89,8 +84,9 @@ TEST(ProgressText, EmptyTextLeavesTheLabelAlone)
 TEST(ProgressText, RefreshTruncatesTheBarAndWritesTheSizeOncePerJob)
 {
     CTestDisplays displays(WM_DOWNLOAD_STATUS);
-    CDownloadJob job;
-    Bind(job, displays);
+    CWorkerWindows windows;
+    CTransferCounters counters;
+    Bind(windows, displays);
     SendMessageW(displays.Progress(), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
 
     struct CRow {
@@ -100,11 +96,11 @@ TEST(ProgressText, RefreshTruncatesTheBarAndWritesTheSizeOncePerJob)
     };
     const CRow rows[] = {{0, 0, L"已下载 0.0 %"}, {1, 33, L"已下载 33.3 %"}, {2, 66, L"已下载 66.7 %"},
                          {3, 100, L"已下载 100.0 %"}};
-    job.m_nTotalSize = 3;
-    job.m_nSpeed = 1536;
+    counters.m_nTotalSize = 3;
+    counters.m_nSpeed = 1536;
     for (const CRow& row : rows) {
-        job.m_nDownloaded = row.nDownloaded;
-        job.UpdateProgress();
+        counters.m_nDownloaded = row.nDownloaded;
+        windows.Refresh(counters);
         EXPECT_EQ(displays.Position(), row.nBar);
         EXPECT_EQ(CTestDisplays::Text(displays.PercentLabel()), row.pszPercent);
         EXPECT_EQ(CTestDisplays::Text(displays.SpeedLabel()), L"下载速度: 1.5 kb/s");
@@ -112,29 +108,30 @@ TEST(ProgressText, RefreshTruncatesTheBarAndWritesTheSizeOncePerJob)
     EXPECT_EQ(displays.m_sizeTexts, std::vector<std::wstring>{L"文件大小: 3.0 B"});
 
     // A job whose percent would exceed 100 keeps the previous percent text; its size, once written, stays.
-    job.m_nTotalSize = 999999;
-    job.m_nDownloaded = 9999999;
-    job.UpdateProgress();
+    counters.m_nTotalSize = 999999;
+    counters.m_nDownloaded = 9999999;
+    windows.Refresh(counters);
     EXPECT_EQ(CTestDisplays::Text(displays.PercentLabel()), L"已下载 100.0 %");
     EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"文件大小: 3.0 B");
 
     // The next job's labels are emptied, so its first refresh writes its own size.
-    job.SetLabels(displays.PercentLabel(), displays.SizeLabel(), displays.SpeedLabel());
+    windows.SetLabels(displays.PercentLabel(), displays.SizeLabel(), displays.SpeedLabel());
     EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"");
-    job.m_nDownloaded = 0;
-    job.UpdateProgress();
+    counters.m_nDownloaded = 0;
+    windows.Refresh(counters);
     EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"文件大小: 976.6 KB");
 }
 
 TEST(ProgressText, RefreshLeavesOutWhatTheScreenAlreadyShows)
 {
     CTestDisplays displays(WM_DOWNLOAD_STATUS);
-    CDownloadJob job;
-    Bind(job, displays);
-    job.m_nTotalSize = 1000;
-    job.m_nSpeed = 100;
-    job.m_nDownloaded = 0;
-    job.UpdateProgress();  // everything is new: the bar and the three labels
+    CWorkerWindows windows;
+    CTransferCounters counters;
+    Bind(windows, displays);
+    counters.m_nTotalSize = 1000;
+    counters.m_nSpeed = 100;
+    counters.m_nDownloaded = 0;
+    windows.Refresh(counters);  // everything is new: the bar and the three labels
 
     struct CRow {
         const char* pszName;
@@ -149,9 +146,9 @@ TEST(ProgressText, RefreshLeavesOutWhatTheScreenAlreadyShows)
     };
     for (const CRow& row : rows) {
         SCOPED_TRACE(row.pszName);
-        job.m_nDownloaded = row.nDownloaded;
-        job.m_nSpeed = row.nSpeed;
-        job.UpdateProgress();
+        counters.m_nDownloaded = row.nDownloaded;
+        counters.m_nSpeed = row.nSpeed;
+        windows.Refresh(counters);
         EXPECT_EQ(displays.m_positions.size(), row.nPositions);
         EXPECT_EQ(displays.m_percentTexts.size(), row.nPercentTexts);
         EXPECT_EQ(displays.m_speedTexts.size(), row.nSpeedTexts);
@@ -164,23 +161,24 @@ TEST(ProgressText, RefreshLeavesOutWhatTheScreenAlreadyShows)
 TEST(ProgressText, SetLabelsIgnoresAnIncompleteSet)
 {
     CTestDisplays displays(WM_DOWNLOAD_STATUS);
-    CDownloadJob job;
+    CWorkerWindows windows;
     SetWindowTextW(displays.SizeLabel(), L"kept");
-    job.SetLabels(displays.PercentLabel(), nullptr, displays.SpeedLabel());
-    EXPECT_EQ(job.m_displays.hPercentLabel, nullptr);
-    EXPECT_EQ(job.m_displays.hSpeedLabel, nullptr);
+    windows.SetLabels(displays.PercentLabel(), nullptr, displays.SpeedLabel());
+    EXPECT_EQ(windows.Displays().hPercentLabel, nullptr);
+    EXPECT_EQ(windows.Displays().hSpeedLabel, nullptr);
     EXPECT_EQ(CTestDisplays::Text(displays.SizeLabel()), L"kept");
 }
 
 TEST(ProgressText, NoWindowCallsOnceTheNotifyWindowIsGone)
 {
     CTestDisplays displays(WM_DOWNLOAD_STATUS);
-    CDownloadJob job;
-    Bind(job, displays);
-    job.m_hNotifyWnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    DestroyWindow(job.m_hNotifyWnd);
-    job.m_nTotalSize = 10;
-    job.UpdateProgress();
+    CWorkerWindows windows;
+    CTransferCounters counters;
+    const HWND hGone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    windows.Set(hGone, DisplaysOf(displays));
+    DestroyWindow(hGone);
+    counters.m_nTotalSize = 10;
+    windows.Refresh(counters);
     EXPECT_TRUE(displays.m_positions.empty());
     EXPECT_TRUE(displays.m_percentTexts.empty());
 }

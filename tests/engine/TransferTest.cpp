@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -23,15 +24,23 @@ std::string Bytes(size_t n)
     return MakeBody(n, static_cast<uint32_t>(n));
 }
 
-// A job wired to fresh test displays, transferring into a fresh scratch folder on this thread.
+// A transfer refreshing fresh test displays, into a fresh scratch folder on this thread.
 struct CTransferFixture {
     CTestDisplays displays{WM_DOWNLOAD_STATUS};
-    CDownloadJob job;
+    CWorkerWindows windows;
+    CTransferCounters counters;
+    std::atomic<bool> bStop{false};
+    std::string strCreated;
+    CTransfer transfer{bStop, counters, strCreated, [this] { windows.Refresh(counters); }};
     std::string strFolder = testenv::MakeScratchFolder("transfer");
     std::string strTarget = strFolder + CDownloadJob::kFileName;
 
-    CTransferFixture() { Bind(job, displays); }
-    bool Transfer(const std::string& strAddress) { return job.Transfer(strAddress, strTarget); }
+    CTransferFixture() { Bind(windows, displays); }
+    bool Transfer(const std::string& strAddress) { return Into(strAddress, strFolder); }
+    bool Into(const std::string& strAddress, const std::string& strIntoFolder)
+    {
+        return transfer.Run(strAddress, strIntoFolder, CDownloadJob::kFileName);
+    }
 };
 
 }  // namespace
@@ -76,7 +85,7 @@ TEST(Transfer, EveryOutcomeOfAScriptedResponse)
 
         EXPECT_EQ(fixture.Transfer(server.Url(row.scripts.front().first)), row.bResult);
         EXPECT_EQ(ReadWholeFile(fixture.strTarget), row.file);
-        EXPECT_EQ(fixture.job.m_strOutcome, row.pszOutcome);
+        EXPECT_EQ(fixture.transfer.Outcome(), row.pszOutcome);
         if (!row.file)
             EXPECT_TRUE(fixture.displays.m_positions.empty()) << "no refresh without a file";
         else
@@ -90,11 +99,10 @@ TEST(Transfer, MissingAddressOrPathMakesNoRequest)
     CScriptedServer server;
     server.On("/f", CServerScript::Complete("body"));
     CTransferFixture fixture;
-    EXPECT_FALSE(fixture.job.Transfer("", fixture.strTarget));
-    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kMissingArgument);
-    fixture.job.m_strOutcome.clear();
-    EXPECT_FALSE(fixture.job.Transfer(server.Url("/f"), ""));
-    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kMissingArgument);
+    EXPECT_FALSE(fixture.Transfer(""));
+    EXPECT_EQ(fixture.transfer.Outcome(), outcome::kMissingArgument);
+    EXPECT_FALSE(fixture.Into(server.Url("/f"), ""));
+    EXPECT_EQ(fixture.transfer.Outcome(), outcome::kMissingArgument);
     EXPECT_EQ(server.RequestCount(), 0u);
 }
 
@@ -104,15 +112,15 @@ TEST(Transfer, TargetThatCannotBeOpenedFails)
     server.On("/f", CServerScript::Complete("body"));
     CTransferFixture fixture;
     const std::string strTarget = fixture.strFolder + "missing\\" + CDownloadJob::kFileName;
-    EXPECT_FALSE(fixture.job.Transfer(server.Url("/f"), strTarget));
-    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kOpenFileFailed);
+    EXPECT_FALSE(fixture.Into(server.Url("/f"), fixture.strFolder + "missing\\"));
+    EXPECT_EQ(fixture.transfer.Outcome(), outcome::kOpenFileFailed);
     EXPECT_FALSE(ReadWholeFile(strTarget));
     EXPECT_TRUE(fixture.displays.m_positions.empty());
 }
 
 TEST(Transfer, FullDiskFailsWhetherTheWriteOrTheCloseNoticesIt)
 {
-    const std::string strTarget = std::string(TARNVIK_TEST_FULL_DISK_DIR) + CDownloadJob::kFileName;
+    const std::string strFolder = TARNVIK_TEST_FULL_DISK_DIR, strTarget = strFolder + CDownloadJob::kFileName;
     ASSERT_FALSE(PathExists(strTarget)) << "the link to /dev/full looks like no file, as on a full disk";
     // A body larger than the stream's buffer reaches the disk during the loop and comes back short; a small
     // body sits in the buffer until the flush, which then fails.
@@ -121,8 +129,8 @@ TEST(Transfer, FullDiskFailsWhetherTheWriteOrTheCloseNoticesIt)
         CScriptedServer server;
         server.On("/f", CServerScript::Complete(Bytes(nBytes)));
         CTransferFixture fixture;
-        EXPECT_FALSE(fixture.job.Transfer(server.Url("/f"), strTarget));
-        EXPECT_EQ(fixture.job.m_strOutcome, outcome::kWriteFailed);
+        EXPECT_FALSE(fixture.Into(server.Url("/f"), strFolder));
+        EXPECT_EQ(fixture.transfer.Outcome(), outcome::kWriteFailed);
     }
 }
 
@@ -138,7 +146,7 @@ TEST(Transfer, StalledBodyFailsAfterTwoSecondsWithTheFileClosed)
     const ULONGLONG nElapsed = GetTickCount64() - nStart;
     EXPECT_GE(nElapsed, 1900u);
     EXPECT_LT(nElapsed, 4000u);
-    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kConnectionError);
+    EXPECT_EQ(fixture.transfer.Outcome(), outcome::kConnectionError);
     EXPECT_EQ(ReadWholeFile(fixture.strTarget), body.substr(0, 1000));
     EXPECT_TRUE(FileIsClosed(fixture.strTarget));
 }
@@ -181,7 +189,7 @@ TEST(Transfer, HttpsIsRequiredOnEveryHop)
         SCOPED_TRACE(row.strAddress);
         CTransferFixture fixture;
         EXPECT_EQ(fixture.Transfer(row.strAddress), row.bResult);
-        EXPECT_EQ(fixture.job.m_strOutcome, row.bResult ? outcome::kComplete : outcome::kConnectionError);
+        EXPECT_EQ(fixture.transfer.Outcome(), row.bResult ? outcome::kComplete : outcome::kConnectionError);
         EXPECT_EQ(ReadWholeFile(fixture.strTarget), row.bResult ? std::optional<std::string>(body) : std::nullopt);
     }
     // Only the two https requests reached the backend: no request went out over plain http.
@@ -278,7 +286,7 @@ TEST(Transfer, RefreshesAtFirstChunkEveryTwentiethAndAfterTheLoop)
     server.On("/f", script);
     CTransferFixture fixture;
     std::vector<int64_t> refreshedAt;
-    fixture.displays.m_onSetPos = [&](int) { refreshedAt.push_back(fixture.job.m_nDownloaded); };
+    fixture.displays.m_onSetPos = [&](int) { refreshedAt.push_back(fixture.counters.m_nDownloaded); };
 
     WaitForClockSecondStart();  // no speed sample ends during this short transfer
     EXPECT_TRUE(fixture.Transfer(server.Url("/f")));
@@ -311,7 +319,7 @@ TEST(Transfer, SpeedIsPerSecondOfTheWholeSample)
     WaitForClockSecondStart();
     Sleep(500);
     EXPECT_TRUE(fixture.Transfer(server.Url("/f")));
-    EXPECT_EQ(fixture.job.m_nSpeed, 1000);
+    EXPECT_EQ(fixture.counters.m_nSpeed, 1000);
     // First chunk: the record's earlier figure; second chunk ends the sample; the final refresh shows the
     // same text, which is not set again.
     EXPECT_EQ(fixture.displays.m_speedTexts, (std::vector<std::wstring>{L"下载速度: 0.0 b/s", L"下载速度: 1000.0 b/s"}));
@@ -327,14 +335,14 @@ TEST(Transfer, StopDuringTheReadLoopKeepsWhatWasWrittenWithoutFinalRefresh)
     CScriptedServer server;
     server.On("/f", script);
     CTransferFixture fixture;
-    fixture.displays.m_onSetPos = [&](int) { fixture.job.m_bStop = true; };  // at the first chunk's refresh
+    fixture.displays.m_onSetPos = [&](int) { fixture.bStop = true; };  // at the first chunk's refresh
 
     EXPECT_FALSE(fixture.Transfer(server.Url("/f")));
-    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kStopped);
+    EXPECT_EQ(fixture.transfer.Outcome(), outcome::kStopped);
     EXPECT_EQ(fixture.displays.m_positions.size(), 1u);
     const std::optional<std::string> file = ReadWholeFile(fixture.strTarget);
     ASSERT_TRUE(file);
-    EXPECT_EQ(static_cast<int64_t>(file->size()), fixture.job.m_nDownloaded);
+    EXPECT_EQ(static_cast<int64_t>(file->size()), fixture.counters.m_nDownloaded);
     EXPECT_EQ(*file, body.substr(0, file->size()));
     EXPECT_TRUE(FileIsClosed(fixture.strTarget));
 }
@@ -347,10 +355,10 @@ TEST(Transfer, StopAfterTheLastChunkStillFails)
     CTransferFixture fixture;
     fixture.displays.m_onSetPos = [&](int nPosition) {
         if (nPosition == 100)
-            fixture.job.m_bStop = true;  // during the refresh after the loop
+            fixture.bStop = true;  // during the refresh after the loop
     };
     EXPECT_FALSE(fixture.Transfer(server.Url("/f")));
-    EXPECT_EQ(fixture.job.m_strOutcome, outcome::kStopped);
+    EXPECT_EQ(fixture.transfer.Outcome(), outcome::kStopped);
     EXPECT_EQ(ReadWholeFile(fixture.strTarget), body);
 }
 

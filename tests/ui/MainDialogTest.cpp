@@ -522,7 +522,7 @@ TEST_F(MainDialog, ShorterLabelTextLeavesExactlyTheSkinAndTheNewText)
     const HWND label = ::GetDlgItem(m_hWnd, IDC_PERCENT);
     const auto show = [&](const std::vector<const char*>& texts) {
         for (const char* text : texts)
-            CDownloadJob::SetLabelText(label, text);
+            CWorkerWindows::SetLabelText(label, text);
         PumpFor(100);
         return CaptureClient(m_hWnd).data;
     };

@@ -1,6 +1,6 @@
-// The four displays of a download job: which controls they are, showing and hiding them, and their refresh from
-// the counters (bar position, size, speed and percent texts).
-#include "DownloadJob.h"
+// Every window call a download worker makes: its notices to the dialog, and the four displays it keeps current
+// with the size, speed and percent texts.
+#include "WorkerWindows.h"
 
 #include "TextConversion.h"
 
@@ -16,6 +16,7 @@ constexpr size_t kTextBufferBytes = 64;
 constexpr int64_t kKiB = 1024;
 constexpr int64_t kMiB = 1024 * 1024;
 constexpr double kPercent = 100.0;
+constexpr int kProgressMax = 100;
 
 // The display formats are stored in GBK; msvcrt's formatting (vsprintf_s) rounds as the texts expect
 // (1.25 gives 1.3, where mingw's own printf gives 1.2).
@@ -47,13 +48,14 @@ std::string FormatWithUnit(int64_t nValue, const CUnitFormats& formats)
 
 }  // namespace
 
-void CDownloadJob::SetDisplays(const CDownloadDisplays& displays)
+void CWorkerWindows::Set(HWND hNotifyWnd, const CDownloadDisplays& displays)
 {
+    m_hNotifyWnd = hNotifyWnd;
     m_displays.hProgress = displays.hProgress;
     SetLabels(displays.hPercentLabel, displays.hSizeLabel, displays.hSpeedLabel);
 }
 
-void CDownloadJob::SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLabel)
+void CWorkerWindows::SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLabel)
 {
     if (hPercentLabel == nullptr || hSizeLabel == nullptr || hSpeedLabel == nullptr)
         return;
@@ -68,41 +70,62 @@ void CDownloadJob::SetLabels(HWND hPercentLabel, HWND hSizeLabel, HWND hSpeedLab
     m_strShownSize.clear();
 }
 
-bool CDownloadJob::WindowsAlive() const
+bool CWorkerWindows::Alive() const
 {
     return IsWindow(m_hNotifyWnd) != FALSE;
+}
+
+void CWorkerWindows::Notify(WPARAM code) const
+{
+    if (Alive())
+        PostMessageW(m_hNotifyWnd, WM_DOWNLOAD_STATUS, code, 0);
+}
+
+void CWorkerWindows::ShowAtStart() const
+{
+    if (!Alive())
+        return;
+    SendMessageW(m_displays.hProgress, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressMax));
+    SendMessageW(m_displays.hProgress, PBM_SETPOS, 0, 0);
+    ShowDisplays(SW_SHOW);
+}
+
+void CWorkerWindows::Hide() const
+{
+    if (Alive())
+        ShowDisplays(SW_HIDE);
 }
 
 // Two owners show and hide these four controls: the dialog's view table (shown in the downloading view, hidden in
 // every other) and the worker. The worker's notices are posted, so the dialog may handle DL_STATUS_STARTED only after
 // the first refresh has written into the controls, and the final notice only after the worker has ended; the
 // worker's own calls make the controls visible exactly while it writes them, whenever the dialog gets there.
-void CDownloadJob::ShowDisplays(int nCmdShow) const
+void CWorkerWindows::ShowDisplays(int nCmdShow) const
 {
     for (HWND hControl : {m_displays.hProgress, m_displays.hPercentLabel, m_displays.hSizeLabel, m_displays.hSpeedLabel})
         ShowWindow(hControl, nCmdShow);
 }
 
-std::string CDownloadJob::FormatSizeText() const
+std::string CWorkerWindows::FormatSizeText(int64_t nTotalSize)
 {
     static constexpr CUnitFormats kSizeFormats = {"文件大小: %0.1f MB", "文件大小: %0.1f KB", "文件大小: %0.1f B"};
-    return FormatWithUnit(m_nTotalSize, kSizeFormats);
+    return FormatWithUnit(nTotalSize, kSizeFormats);
 }
 
-std::string CDownloadJob::FormatSpeedText(int64_t nSpeed)
+std::string CWorkerWindows::FormatSpeedText(int64_t nSpeed)
 {
     static constexpr CUnitFormats kSpeedFormats = {"下载速度: %0.1f mb/s", "下载速度: %0.1f kb/s", "下载速度: %0.1f b/s"};
     return FormatWithUnit(nSpeed, kSpeedFormats);
 }
 
-std::string CDownloadJob::FormatPercentText(int64_t nTotalSize, int64_t nDownloaded)
+std::string CWorkerWindows::FormatPercentText(int64_t nTotalSize, int64_t nDownloaded)
 {
     if (nDownloaded > nTotalSize)
         return {};
     return FormatText("已下载 %0.1lf %%", static_cast<double>(nDownloaded) / static_cast<double>(nTotalSize) * kPercent);
 }
 
-bool CDownloadJob::SetLabelText(HWND hLabel, const std::string& strText)
+bool CWorkerWindows::SetLabelText(HWND hLabel, const std::string& strText)
 {
     if (strText.empty())
         return false;
@@ -113,7 +136,7 @@ bool CDownloadJob::SetLabelText(HWND hLabel, const std::string& strText)
     return true;
 }
 
-void CDownloadJob::ShowLabelText(HWND hLabel, const std::string& strText, std::string& strShown)
+void CWorkerWindows::ShowLabelText(HWND hLabel, const std::string& strText, std::string& strShown)
 {
     if (strText.empty() || strText == strShown)
         return;
@@ -121,23 +144,25 @@ void CDownloadJob::ShowLabelText(HWND hLabel, const std::string& strText, std::s
     strShown = strText;
 }
 
-void CDownloadJob::UpdateProgress()
+void CWorkerWindows::Refresh(const CTransferCounters& counters)
 {
-    if (!WindowsAlive())
+    if (!Alive())
         return;
     // Each window call waits for the dialog's thread and may repaint: one whose result is already on the
     // screen is left out. The worker is the only writer of these four controls during a job.
-    const double dPercent = static_cast<double>(m_nDownloaded) / static_cast<double>(m_nTotalSize) * kPercent;
+    const double dPercent =
+        static_cast<double>(counters.m_nDownloaded) / static_cast<double>(counters.m_nTotalSize) * kPercent;
     const int nPosition = static_cast<int>(dPercent);
     if (nPosition != m_nShownPosition) {
         SendMessageW(m_displays.hProgress, PBM_SETPOS, static_cast<WPARAM>(nPosition), 0);
         m_nShownPosition = nPosition;
     }
     if (m_displays.hPercentLabel != nullptr)
-        ShowLabelText(m_displays.hPercentLabel, FormatPercentText(m_nTotalSize, m_nDownloaded), m_strShownPercent);
+        ShowLabelText(m_displays.hPercentLabel, FormatPercentText(counters.m_nTotalSize, counters.m_nDownloaded),
+                      m_strShownPercent);
     if (m_displays.hSpeedLabel != nullptr)
-        ShowLabelText(m_displays.hSpeedLabel, FormatSpeedText(m_nSpeed), m_strShownSpeed);
+        ShowLabelText(m_displays.hSpeedLabel, FormatSpeedText(counters.m_nSpeed), m_strShownSpeed);
     // The size is written once per job, into the label that SetLabels emptied.
     if (m_displays.hSizeLabel != nullptr && m_strShownSize.empty())
-        ShowLabelText(m_displays.hSizeLabel, FormatSizeText(), m_strShownSize);
+        ShowLabelText(m_displays.hSizeLabel, FormatSizeText(counters.m_nTotalSize), m_strShownSize);
 }

@@ -1,10 +1,12 @@
-// The HTTP transfer of a download job: request, checks, the read loop into the target file, speed sampling.
-#include "DownloadJob.h"
+// The HTTP transfer of one download: the request, its checks, a new file and the read loop into it, the counters.
+#include "Transfer.h"
 
 #include "InternetException.h"
 #include "InternetSession.h"
-#include "TargetFile.h"
+#include "NumberedFile.h"
+#include "Outcome.h"
 #include "TextConversion.h"
+#include "UniqueHandle.h"
 
 #include <algorithm>
 #include <ctime>
@@ -24,26 +26,20 @@ constexpr int32_t kReadChunkBytes = 8192;
 constexpr int32_t kChunksPerRefresh = 20;
 constexpr size_t kWriteBufferBytes = 1024 * 1024;
 
-// Outcome texts of a transfer (narrow, GBK).
-constexpr char kOutcomeMissingArgument[] = "下载地址或者保存地址值为空";
-constexpr char kOutcomeOpenFileFailed[] = "打开文件失败";
-constexpr char kOutcomeEndedEarly[] = "未接收完中断退出";
-constexpr char kOutcomeWriteFailed[] = "写入文件失败";
-constexpr char kOutcomeComplete[] = "完成下载";
-constexpr char kOutcomeStopped[] = "中断下载程序";
-constexpr char kOutcomeConnectionError[] = "未知链接错误";
-
-struct CFileCloser {
-    void operator()(FILE* pFile) const { fclose(pFile); }
-};
-
 }  // namespace
 
-bool CDownloadJob::Transfer(const std::string& strAddress, const std::string& strTargetPath)
+CTransfer::CTransfer(const std::atomic<bool>& bStop, CTransferCounters& counters, std::string& strFilePath,
+                     std::function<void()> refresh)
+    : m_bStop(bStop), m_counters(counters), m_strFilePath(strFilePath), m_refresh(std::move(refresh))
 {
-    m_bTargetCreated = false;
-    if (strAddress.empty() || strTargetPath.empty()) {
-        m_strOutcome = kOutcomeMissingArgument;
+}
+
+bool CTransfer::Run(const std::string& strAddress, const std::string& strFolder, const std::string& strName)
+{
+    m_strOutcome.clear();
+    m_strFilePath.clear();
+    if (strAddress.empty() || strFolder.empty()) {
+        m_strOutcome = outcome::kMissingArgument;
         return false;
     }
     const std::wstring strWideAddress = AnsiToWide(strAddress);
@@ -55,67 +51,64 @@ bool CDownloadJob::Transfer(const std::string& strAddress, const std::string& st
             DWORD dwTimeout = kTimeoutMs;
             session.SetOption(dwOption, &dwTimeout, sizeof dwTimeout);
         }
-        // Declared after the session, so the response is closed first, as its handle requires.
         const std::unique_ptr<CHttpFile> pResponse =
             session.OpenURL(strWideAddress.c_str(), kContext, kOpenFlags, nullptr, 0);
-        return ReceiveBody(*pResponse, strTargetPath);
+        return ReceiveBody(*pResponse, strFolder, strName);
     } catch (const CInternetException&) {
-        m_strOutcome = kOutcomeConnectionError;
+        m_strOutcome = outcome::kConnectionError;
         return false;
     }
 }
 
-bool CDownloadJob::ReceiveBody(CHttpFile& response, const std::string& strTargetPath)
+bool CTransfer::ReceiveBody(CHttpFile& response, const std::string& strFolder, const std::string& strName)
 {
     DWORD dwStatus = 0;
     if (!response.QueryInfoStatusCode(dwStatus) || dwStatus != kHttpOk)
         return false;
     DWORD dwDeclared = 0;
     response.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, dwDeclared);
-    m_nTotalSize = dwDeclared;
-    m_nDownloaded = 0;
+    m_counters.m_nTotalSize = dwDeclared;
+    m_counters.m_nDownloaded = 0;
     if (dwDeclared == 0)
         return false;
 
     // A stop asked for while the connection was set up: no file is made for a download that will not happen.
     if (m_bStop) {
-        m_strOutcome = kOutcomeStopped;
+        m_strOutcome = outcome::kStopped;
         return false;
     }
-    // Created only now, so another copy may have taken the name meanwhile: the job then writes the next one.
-    std::string strCreatedPath = strTargetPath;
-    FILE* pOpened = CreateTargetFile(strCreatedPath, kFileName);
-    m_strTargetPath = strCreatedPath;
-    if (pOpened == nullptr) {
-        m_strOutcome = kOutcomeOpenFileFailed;
+    // Created only now, with a name of its own: another copy may have taken the first one meanwhile.
+    std::string strPath;
+    CUniqueStream pFile(CreateNumberedFile(strFolder, strName, strPath));  // also closed when a read throws
+    if (!pFile) {
+        m_strOutcome = outcome::kOpenFileFailed;
         return false;
     }
-    m_bTargetCreated = true;
-    std::unique_ptr<FILE, CFileCloser> pFile(pOpened);  // also closed when a read throws
+    m_strFilePath = strPath;
 
     // A declared length of 2^31 or more turns negative here: nothing is read and the body counts as ended early.
     int32_t nRemaining = static_cast<int32_t>(dwDeclared);
     const ELoopEnd end = ReadBody(response, pFile.get(), nRemaining);
     if (end == ELoopEnd::Normal && !m_bStop)
-        UpdateProgress();
+        m_refresh();
 
     // The disk has the data only when every write was whole and the buffered rest could be flushed. The flush
     // is checked on its own: Wine's runtime lets fclose report success when its final flush failed.
     const bool bFlushFailed = fflush(pFile.get()) != 0;
     const bool bCloseFailed = fclose(pFile.release()) != 0;
     // The file is closed before the outcome is judged; a stop outweighs a failed write, which outweighs a short body.
-    const char* pszOutcome = kOutcomeComplete;
+    const char* pszOutcome = outcome::kComplete;
     if (m_bStop)
-        pszOutcome = kOutcomeStopped;
+        pszOutcome = outcome::kStopped;
     else if (end == ELoopEnd::WriteFailed || bFlushFailed || bCloseFailed)
-        pszOutcome = kOutcomeWriteFailed;
+        pszOutcome = outcome::kWriteFailed;
     else if (nRemaining != 0)
-        pszOutcome = kOutcomeEndedEarly;
+        pszOutcome = outcome::kEndedEarly;
     m_strOutcome = pszOutcome;
-    return pszOutcome == kOutcomeComplete;
+    return pszOutcome == outcome::kComplete;
 }
 
-CDownloadJob::ELoopEnd CDownloadJob::ReadBody(CHttpFile& response, FILE* pFile, int32_t& nRemaining)
+CTransfer::ELoopEnd CTransfer::ReadBody(CHttpFile& response, FILE* pFile, int32_t& nRemaining)
 {
     // Each chunk is written as it comes; a large stream buffer turns them into few writes to the disk.
     setvbuf(pFile, nullptr, _IOFBF, kWriteBufferBytes);
@@ -143,23 +136,23 @@ CDownloadJob::ELoopEnd CDownloadJob::ReadBody(CHttpFile& response, FILE* pFile, 
         const int32_t nElapsed = static_cast<int32_t>(nNow - nSampleStart);
         if (nElapsed >= 1) {
             // Per second of the whole sample: after a pause of several seconds the bytes are not one second's worth.
-            m_nSpeed = nSampleBytes / nElapsed;
+            m_counters.m_nSpeed = nSampleBytes / nElapsed;
             nSampleBytes = 0;
             nSampleStart = nNow;
         }
         // A refresh here shows the count before this chunk; the one after the loop shows the final count.
-        if (m_nDownloaded == 0 || nChunks >= kChunksPerRefresh || nElapsed >= 1) {
-            UpdateProgress();
+        if (m_counters.m_nDownloaded == 0 || nChunks >= kChunksPerRefresh || nElapsed >= 1) {
+            m_refresh();
             nChunks = 0;
         }
         ++nChunks;
-        m_nDownloaded += nRead;
+        m_counters.m_nDownloaded += nRead;
         nRemaining -= nRead;
     }
     return ELoopEnd::Normal;
 }
 
-uint32_t CDownloadJob::ClockSeconds()
+uint32_t ClockSeconds()
 {
     return static_cast<uint32_t>(_time64(nullptr));
 }
